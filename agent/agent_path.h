@@ -1,0 +1,20 @@
+#pragma once
+// Where Agent finds orvo_Printer.exe: the folder of the scheme's icon.
+#include <string>
+
+namespace agent {
+
+// The registry value is the icon reference of the orvo: scheme, normally a
+// quoted path with an optional icon index after the closing quote. Only its
+// folder part (up to the last "\" or ":") is kept. The leading quote of a
+// quoted value is dropped; an unquoted value keeps its first character.
+inline std::wstring mainProgramPath(const std::wstring& iconValue) {
+    std::wstring path;
+    size_t cut = iconValue.find_last_of(L"\\:");
+    if (cut != std::wstring::npos) path = iconValue.substr(0, cut + 1);
+    path += L"orvo_Printer.exe";
+    if (!path.empty() && path.front() == L'"') path.erase(0, 1);
+    return path;
+}
+
+}  // namespace agent

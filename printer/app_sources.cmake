@@ -1,0 +1,3 @@
+target_sources(orvo_app PRIVATE
+  application.cpp
+)

@@ -1,0 +1,54 @@
+#include "application.h"
+
+#include <shellapi.h>
+
+#include "support/win_text.h"
+
+namespace orvo {
+namespace {
+Application* g_application = nullptr;
+}
+
+Application* theApplication() { return g_application; }
+
+Application::Application() {
+    ClassSpec cls{L"TApplication"};
+    CreateSpec spec;
+    spec.style = WS_POPUP | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX;
+    spec.title = kApplicationTitle;
+    spec.x = spec.y = 0;
+    spec.width = spec.height = 0;
+    create(cls, spec);
+    g_application = this;
+}
+
+std::string Application::firstArgument() {
+    int argc = 0;
+    LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
+    std::wstring arg = (argv && argc > 1) ? argv[1] : L"";
+    if (argv) ::LocalFree(argv);
+    return wideToGbk(arg);
+}
+
+int Application::run() {
+    MSG msg;
+    while (!terminated_) {
+        BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
+        if (got == 0 || got == -1) break;
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+    }
+    return 0;
+}
+
+void Application::terminate() {
+    terminated_ = true;
+    ::PostQuitMessage(0);
+}
+
+LRESULT Application::onMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    // WM_COPYDATA from Agent is left to the default handling, which answers 0.
+    return defaultProc(msg, wp, lp);
+}
+
+}  // namespace orvo

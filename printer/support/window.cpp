@@ -1,0 +1,67 @@
+#include "support/window.h"
+
+#include "support/win_error.h"
+
+namespace orvo {
+
+Window::~Window() {
+    if (hwnd_) {
+        ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+        HWND h = hwnd_;
+        hwnd_ = nullptr;
+        ::DestroyWindow(h);
+    }
+}
+
+void Window::create(const ClassSpec& cls, const CreateSpec& spec) {
+    HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    WNDCLASSEXW wc{};
+    if (!::GetClassInfoExW(instance, cls.name, &wc)) {
+        wc = {};
+        wc.cbSize = sizeof wc;
+        wc.style = cls.style;
+        wc.lpfnWndProc = &Window::staticProc;
+        wc.hInstance = instance;
+        wc.hCursor = cls.cursor ? cls.cursor : ::LoadCursorW(nullptr, IDC_ARROW);
+        wc.hbrBackground = cls.background;
+        wc.hIcon = cls.icon;
+        wc.lpszClassName = cls.name;
+        throwLastErrorIf(!::RegisterClassExW(&wc), "RegisterClassEx");
+    }
+    HWND h = ::CreateWindowExW(spec.exStyle, cls.name, spec.title.c_str(), spec.style, spec.x, spec.y, spec.width,
+                               spec.height, spec.parent, nullptr, instance, this);
+    throwLastErrorIf(h == nullptr, "CreateWindowEx");
+}
+
+LRESULT Window::onMessage(UINT msg, WPARAM wp, LPARAM lp) { return defaultProc(msg, wp, lp); }
+
+LRESULT CALLBACK Window::staticProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    Window* self = nullptr;
+    if (msg == WM_NCCREATE) {
+        auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
+        self = static_cast<Window*>(cs->lpCreateParams);
+        self->hwnd_ = hwnd;
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    } else {
+        self = reinterpret_cast<Window*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    }
+    if (!self) return ::DefWindowProcW(hwnd, msg, wp, lp);
+
+    if (msg == WM_NCDESTROY) {
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        LRESULT r = ::DefWindowProcW(hwnd, msg, wp, lp);
+        self->hwnd_ = nullptr;
+        self->onDestroyed();
+        return r;
+    }
+    try {
+        return self->onMessage(msg, wp, lp);
+    } catch (const std::exception& e) {
+        showErrorBox(hwnd, e);
+    } catch (...) {
+        showErrorBox(hwnd, std::string("Unknown error"));
+    }
+    return 0;
+}
+
+}  // namespace orvo

@@ -1,0 +1,54 @@
+#pragma once
+// The one window base class. `this` lives in GWLP_USERDATA from WM_NCCREATE
+// to WM_NCDESTROY; subclasses answer messages in onMessage, a short switch
+// that calls named handlers.
+#include <windows.h>
+#include <string>
+
+namespace orvo {
+
+class Window {
+public:
+    Window() = default;
+    virtual ~Window();
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+
+    HWND hwnd() const noexcept { return hwnd_; }
+
+protected:
+    struct ClassSpec {
+        const wchar_t* name;
+        UINT style = 0;
+        HCURSOR cursor = nullptr;    // default: the arrow
+        HBRUSH background = nullptr;  // default: none (the window paints itself)
+        HICON icon = nullptr;
+    };
+    struct CreateSpec {
+        DWORD exStyle = 0;
+        DWORD style = WS_OVERLAPPEDWINDOW;
+        std::wstring title;
+        int x = CW_USEDEFAULT, y = CW_USEDEFAULT, width = CW_USEDEFAULT, height = CW_USEDEFAULT;
+        HWND parent = nullptr;
+    };
+
+    // Registers the class once per process and creates the window; throws on failure.
+    void create(const ClassSpec& cls, const CreateSpec& spec);
+    virtual LRESULT onMessage(UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT defaultProc(UINT msg, WPARAM wp, LPARAM lp) { return ::DefWindowProcW(hwnd_, msg, wp, lp); }
+    // Called after WM_NCDESTROY, when the handle is gone.
+    virtual void onDestroyed() {}
+
+private:
+    static LRESULT CALLBACK staticProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    HWND hwnd_ = nullptr;
+};
+
+// Runs an event handler: any error that escapes it is shown in the standard
+// error box, and the program goes on.
+template <typename F>
+void guardEvent(HWND owner, F&& handler) noexcept;
+
+}  // namespace orvo
+
+#include "support/window_guard.inl"

@@ -1,0 +1,3 @@
+target_sources(orvo_winsupport PRIVATE
+  support/window.cpp
+)

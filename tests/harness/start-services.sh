@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Starts what the Windows tests need: Xvfb, a fresh Wine prefix with a warm
+# wineserver inside the X session, CUPS with two cups-pdf printers, and the
+# test web server. Safe to run again: running services are kept.
+set -eu
+here="$(cd "$(dirname "$0")" && pwd)"
+repo="$(cd "$here/../.." && pwd)"
+. "$here/env.sh"
+
+log() { printf '[services] %s\n' "$*"; }
+
+start_xvfb() {
+    local n="${DISPLAY#:}"
+    if [ -e "/tmp/.X11-unix/X$n" ] && xdpyinfo -display "$DISPLAY" >/dev/null 2>&1; then return; fi
+    rm -f "/tmp/.X$n-lock" "/tmp/.X11-unix/X$n"
+    Xvfb "$DISPLAY" -screen 0 1280x800x24 -nolisten tcp >"$ORVO_TEST_ROOT/xvfb.log" 2>&1 &
+    for _ in $(seq 50); do xdpyinfo -display "$DISPLAY" >/dev/null 2>&1 && return; sleep 0.1; done
+    log "Xvfb did not start"; exit 1
+}
+
+start_cups() {
+    if ! lpstat -r 2>/dev/null | grep -q 'is running'; then
+        mkdir -p /run/cups
+        (cupsd >"$ORVO_TEST_ROOT/cupsd.log" 2>&1 || true)
+        for _ in $(seq 50); do lpstat -r 2>/dev/null | grep -q 'is running' && break; sleep 0.1; done
+    fi
+    local ppd=lsb/usr/cups-pdf/CUPS-PDF_opt.ppd
+    lpinfo -m 2>/dev/null | grep -q CUPS-PDF_opt || ppd=lsb/usr/cups-pdf/CUPS-PDF_noopt.ppd
+    for p in Printer_A Printer_B; do
+        lpstat -p "$p" >/dev/null 2>&1 || lpadmin -p "$p" -v cups-pdf:/ -m "$ppd" -E
+    done
+    lpadmin -d Printer_A
+}
+
+start_wine() {
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        log "creating Wine prefix $WINEPREFIX"
+        wineserver -k >/dev/null 2>&1 || true
+        wineboot -i >"$ORVO_TEST_ROOT/wineboot.log" 2>&1 || true
+    fi
+    # Persistent server, started inside the X session.
+    wineserver -p >/dev/null 2>&1 || true
+    wine cmd /c exit >"$ORVO_TEST_ROOT/warmup.log" 2>&1 || true
+}
+
+start_web() {
+    local server="$repo/tests/server/server.py"
+    [ -f "$server" ] || return 0
+    if curl -s -o /dev/null "http://127.0.0.1:$ORVO_WEB_PORT/_ping" 2>/dev/null; then return; fi
+    /usr/bin/python3 "$server" --port "$ORVO_WEB_PORT" --root "$ORVO_TEST_ROOT/web" >"$ORVO_TEST_ROOT/web.log" 2>&1 &
+    echo $! >"$ORVO_TEST_ROOT/web.pid"
+    for _ in $(seq 50); do curl -s -o /dev/null "http://127.0.0.1:$ORVO_WEB_PORT/_ping" && return; sleep 0.1; done
+    log "test web server did not start"; exit 1
+}
+
+start_xvfb
+start_cups
+start_wine
+start_web
+log "ready (DISPLAY=$DISPLAY WINEPREFIX=$WINEPREFIX)"

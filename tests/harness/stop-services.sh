@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Stops the services start-services.sh started (CUPS is left to the system).
+set -u
+here="$(cd "$(dirname "$0")" && pwd)"
+. "$here/env.sh"
+wineserver -k >/dev/null 2>&1 || true
+[ -f "$ORVO_TEST_ROOT/web.pid" ] && kill "$(cat "$ORVO_TEST_ROOT/web.pid")" 2>/dev/null
+rm -f "$ORVO_TEST_ROOT/web.pid"
+pkill -f "Xvfb $DISPLAY" 2>/dev/null || true
+exit 0
