@@ -1,3 +1,0 @@
-target_sources(orvo_app PRIVATE
-  application.cpp
-)

@@ -1,3 +1,0 @@
-target_sources(orvo_winsupport PRIVATE
-  support/window.cpp
-)
