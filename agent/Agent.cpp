@@ -63,7 +63,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
         data.cbData = static_cast<DWORD>(buffer.size());
         data.lpData = buffer.data();
         ::SendMessageW(running, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
-    } else {
+    } else if (!programPath.empty()) {
         // The request goes on unquoted, exactly as it came.
         ::ShellExecuteW(nullptr, nullptr, programPath.c_str(), request.c_str(), nullptr, SW_SHOWNORMAL);
     }

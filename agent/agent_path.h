@@ -8,11 +8,12 @@ namespace agent {
 // quoted path with an optional icon index after the closing quote. Only its
 // folder part (up to the last "\" or ":") is kept. The leading quote of a
 // quoted value is dropped; an unquoted value keeps its first character.
+// Without a folder there is nothing safe to start (a bare name would be
+// searched for in whatever folder the browser left us in): empty result.
 inline std::wstring mainProgramPath(const std::wstring& iconValue) {
-    std::wstring path;
     size_t cut = iconValue.find_last_of(L"\\:");
-    if (cut != std::wstring::npos) path = iconValue.substr(0, cut + 1);
-    path += L"orvo_Printer.exe";
+    if (cut == std::wstring::npos) return {};
+    std::wstring path = iconValue.substr(0, cut + 1) + L"orvo_Printer.exe";
     if (!path.empty() && path.front() == L'"') path.erase(0, 1);
     return path;
 }
