@@ -160,7 +160,7 @@ HttpUrl parseHttpUrl(std::string_view url) {
     // The fragment belongs to the page, not to the request.
     std::size_t hash = tail.find('#');
     if (hash != std::string_view::npos) tail = tail.substr(0, hash);
-    if (tail.empty() || tail.front() == '?') result.target = "/";
+    if (tail.empty() || tail.front() == '?') result.target.push_back('/');
     result.target += encodeTarget(tail);
     return result;
 }
