@@ -1,0 +1,536 @@
+#!/usr/bin/env python3
+"""The test web server: reports, generated bodies, failure modes and a journal.
+
+    server.py --port N --root DIR
+
+Listens on 127.0.0.1 only. Every request except the /_ control paths is
+recorded in a journal that tests read with GET /_journal (JSON) and clear with
+POST /_reset. Endpoints are small handler functions registered with
+@app.route(method, path); a path ending in "/" matches every path below it.
+Further endpoints live in modules named endpoints_*.py beside this file, each
+with a register(app) function that adds its routes the same way.
+
+Core endpoints:
+  GET  /_ping                      200 "pong"
+  GET  /_journal                   the journal, oldest first
+  POST /_reset                     clears the journal
+  GET  /files/<path>               a file under --root (also any other GET path
+                                   no route claims)
+  GET  /gen/<bytes>/<name.ext>     a generated body: byte i is
+                                   (i % 251 + 13 * (i // 251)) & 0xFF, streamed.
+       options (query): trickle=B&interval_ms=M  B bytes per M ms
+                        reset_after=K             K bytes, then a TCP reset
+                        short_by=K                announce <bytes>, send K fewer, close
+                        chunked=1                 chunked transfer encoding
+                        nolength=1                no Content-Length; close at the end
+                        delay_ms=M                wait M ms before the reply
+                        status=C                  reply status C with the body
+                        set_cookie=NAME=VALUE     a Set-Cookie header
+  GET  /status/<code>              that status with a small JSON body
+  GET  /redirect?to=URL            302 to URL (default /gen/16/target.txt), with Set-Cookie
+  GET  /cookie/set?NAME=VALUE&...  sets each cookie (Path=/)
+  GET  /cookie/show                {"cookie": the Cookie header received, or null}
+  POST /echo[/...]                 records the body (form fields, multipart parts) and
+                                   answers with that record as JSON
+"""
+
+import argparse
+import base64
+import glob
+import hashlib
+import importlib.util
+import json
+import mimetypes
+import os
+import socket
+import struct
+import sys
+import threading
+import time
+import urllib.parse
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+# Bodies up to this size are kept for parsing (multipart) and journaled whole
+# (base64); larger ones only by size and digests.
+KEEP_BODY_BYTES = 256 * 1024 * 1024
+JOURNAL_BODY_BYTES = 64 * 1024
+MAX_REQUEST_BODY = 2 * 1024 * 1024 * 1024
+
+GEN_PERIOD = 251 * 256
+_GEN_BLOCK = bytes(((i % 251) + 13 * (i // 251)) & 0xFF for i in range(GEN_PERIOD))
+_GEN_TWICE = _GEN_BLOCK + _GEN_BLOCK
+
+
+def generated(offset, length):
+    """Bytes [offset, offset + length) of every generated body."""
+    out = []
+    while length > 0:
+        start = offset % GEN_PERIOD
+        n = min(length, GEN_PERIOD)
+        out.append(_GEN_TWICE[start:start + n])
+        offset += n
+        length -= n
+    return b"".join(out)
+
+
+class Journal:
+    def __init__(self):
+        self._lock = threading.Lock()
+        self._entries = []
+        self._seq = 0
+
+    def add(self, entry):
+        with self._lock:
+            self._seq += 1
+            entry["seq"] = self._seq
+            self._entries.append(entry)
+
+    def entries(self):
+        with self._lock:
+            return list(self._entries)
+
+    def reset(self):
+        with self._lock:
+            self._entries.clear()
+
+
+class App:
+    def __init__(self, root):
+        self.root = os.path.abspath(root)
+        self.journal = Journal()
+        self._routes = []  # (method, path, is_prefix, handler)
+
+    def route(self, method, path):
+        def register(handler):
+            self._routes.append((method.upper(), path, path.endswith("/"), handler))
+            return handler
+        return register
+
+    def find(self, method, path):
+        best = None
+        for m, p, prefix, handler in self._routes:
+            if m != method:
+                continue
+            if path == p or (prefix and path.startswith(p)):
+                if best is None or len(p) > len(best[0]):
+                    best = (p, handler)
+        return best[1] if best else None
+
+
+# ---------------------------------------------------------------- body parsing
+
+def parse_header_params(value):
+    """'form-data; name="a"; filename="C:\\x"' -> ('form-data', {...}).
+    Quoted values are taken literally: browsers and our client send Windows
+    paths with bare backslashes."""
+    parts = []
+    current, quoted = [], False
+    for ch in value:
+        if ch == '"':
+            quoted = not quoted
+            current.append(ch)
+        elif ch == ";" and not quoted:
+            parts.append("".join(current))
+            current = []
+        else:
+            current.append(ch)
+    parts.append("".join(current))
+    kind = parts[0].strip().lower()
+    params = {}
+    for p in parts[1:]:
+        if "=" not in p:
+            continue
+        k, v = p.split("=", 1)
+        v = v.strip()
+        if len(v) >= 2 and v[0] == '"' and v[-1] == '"':
+            v = v[1:-1]
+        params[k.strip().lower()] = v
+    return kind, params
+
+
+def digest(data):
+    return {"size": len(data), "md5": hashlib.md5(data).hexdigest(), "sha256": hashlib.sha256(data).hexdigest()}
+
+
+def parse_multipart(body, boundary):
+    """Every part's headers and a digest of its bytes; ok is False when the
+    body is not well formed (missing delimiter, no closing delimiter, a part
+    without its blank line)."""
+    result = {"boundary": boundary, "ok": False, "parts": []}
+    delim = b"--" + boundary.encode("latin-1")
+    if not body.startswith(delim):
+        pos = body.find(b"\r\n" + delim)
+        if pos < 0:
+            return result
+        body = body[pos + 2:]
+    pos = len(delim)
+    while True:
+        if body[pos:pos + 2] == b"--":
+            result["ok"] = body[pos + 2:] in (b"", b"\r\n")
+            return result
+        if body[pos:pos + 2] != b"\r\n":
+            return result
+        pos += 2
+        end = body.find(b"\r\n" + delim, pos)
+        if end < 0:
+            return result
+        part = body[pos:end]
+        head_end = part.find(b"\r\n\r\n")
+        if head_end < 0:
+            return result
+        headers = {}
+        raw_headers = []
+        for line in part[:head_end].split(b"\r\n"):
+            text = line.decode("utf-8", "replace")
+            raw_headers.append(text)
+            if ":" in text:
+                k, v = text.split(":", 1)
+                headers[k.strip().lower()] = v.strip()
+        data = part[head_end + 4:]
+        disposition, params = parse_header_params(headers.get("content-disposition", ""))
+        entry = {
+            "headers": raw_headers,
+            "disposition": disposition,
+            "name": params.get("name"),
+            "filename": params.get("filename"),
+            "content_type": headers.get("content-type"),
+            "transfer_encoding": headers.get("content-transfer-encoding"),
+        }
+        entry.update(digest(data))
+        if len(data) <= 4096:
+            try:
+                entry["value"] = data.decode("utf-8")
+            except UnicodeDecodeError:
+                entry["value"] = None
+        result["parts"].append(entry)
+        pos = end + 2 + len(delim)
+
+
+# ---------------------------------------------------------------- the handler
+
+class Handler(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+    server_version = "orvo-test/1"
+    timeout = 60
+    app = None  # set by make_server
+
+    def log_message(self, fmt, *args):
+        sys.stderr.write("%s %s\n" % (self.log_date_time_string(), fmt % args))
+
+    def do_GET(self):
+        self._dispatch()
+
+    def do_POST(self):
+        self._dispatch()
+
+    def do_PUT(self):
+        self._dispatch()
+
+    def do_HEAD(self):
+        self._dispatch()
+
+    # -- request
+
+    def _read_body(self):
+        """(bytes or None, size, md5, sha256); None when too big to keep."""
+        md5, sha = hashlib.md5(), hashlib.sha256()
+        kept, size, keep = [], 0, True
+
+        def take(data):
+            nonlocal size, keep
+            md5.update(data)
+            sha.update(data)
+            size += len(data)
+            if keep and size <= KEEP_BODY_BYTES:
+                kept.append(data)
+            else:
+                keep = False
+                kept.clear()
+
+        if "chunked" in self.headers.get("Transfer-Encoding", "").lower():
+            while True:
+                line = self.rfile.readline(1024)
+                n = int(line.split(b";")[0].strip() or b"0", 16)
+                if n == 0:
+                    while self.rfile.readline(1024) not in (b"\r\n", b"\n", b""):
+                        pass
+                    break
+                left = n
+                while left:
+                    data = self.rfile.read(min(left, 1 << 20))
+                    if not data:
+                        raise ConnectionError("body cut short")
+                    take(data)
+                    left -= len(data)
+                self.rfile.readline(16)
+        else:
+            length = int(self.headers.get("Content-Length", "0") or "0")
+            if length < 0 or length > MAX_REQUEST_BODY:
+                raise ValueError("bad Content-Length")
+            left = length
+            while left:
+                data = self.rfile.read(min(left, 1 << 20))
+                if not data:
+                    raise ConnectionError("body cut short")
+                take(data)
+                left -= len(data)
+        return (b"".join(kept) if keep else None), size, md5.hexdigest(), sha.hexdigest()
+
+    def _dispatch(self):
+        split = urllib.parse.urlsplit(self.path)
+        path = urllib.parse.unquote(split.path)
+        try:
+            body, size, md5, sha = self._read_body()
+        except (ValueError, ConnectionError) as e:
+            self.close_connection = True
+            self.send_error(400, str(e))
+            return
+        req = {
+            "method": self.command,
+            "path": path,
+            "raw_path": split.path,
+            "query": split.query,
+            "params": urllib.parse.parse_qs(split.query, keep_blank_values=True),
+            "version": self.request_version,
+            "requestline": self.requestline,
+            "headers": [[k, v] for k, v in self.headers.items()],
+            "body_size": size,
+            "body_md5": md5,
+            "body_sha256": sha,
+        }
+        if body is not None and size <= JOURNAL_BODY_BYTES:
+            req["body_base64"] = base64.b64encode(body).decode("ascii")
+            try:
+                req["body"] = body.decode("utf-8")
+            except UnicodeDecodeError:
+                req["body"] = None
+        ctype, cparams = parse_header_params(self.headers.get("Content-Type", ""))
+        if body is not None and ctype == "application/x-www-form-urlencoded":
+            try:
+                req["form"] = [[k, v] for k, v in urllib.parse.parse_qsl(
+                    body.decode("ascii"), keep_blank_values=True, strict_parsing=False, errors="strict")]
+            except (UnicodeDecodeError, ValueError):
+                req["form"] = None
+        if body is not None and ctype == "multipart/form-data":
+            req["multipart"] = parse_multipart(body, cparams.get("boundary", ""))
+
+        if not path.startswith("/_"):
+            self.app.journal.add(req)
+        handler = self.app.find(self.command, path)
+        if handler is None and self.command in ("GET", "HEAD"):
+            handler = serve_file
+        if handler is None:
+            self.reply(404, b"not found\n", "text/plain")
+            return
+        req["body_bytes"] = body
+        try:
+            handler(self, req)
+        except (BrokenPipeError, ConnectionResetError):
+            self.close_connection = True
+
+    # -- replies
+
+    def reply(self, status, body=b"", content_type="text/plain; charset=utf-8", headers=()):
+        if isinstance(body, str):
+            body = body.encode("utf-8")
+        self.send_response(status)
+        self.send_header("Content-Type", content_type)
+        self.send_header("Content-Length", str(len(body)))
+        for k, v in headers:
+            self.send_header(k, v)
+        self.end_headers()
+        if self.command != "HEAD":
+            self.wfile.write(body)
+
+    def reply_json(self, obj, status=200, headers=()):
+        self.reply(status, json.dumps(obj, ensure_ascii=False), "application/json; charset=utf-8", headers)
+
+    def reset_connection(self):
+        """Ends the connection with a TCP reset (RST), not an orderly close."""
+        self.wfile.flush()
+        sock = self.connection
+        sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        os.close(sock.detach())
+        self.close_connection = True
+
+
+def param(req, name, default=None):
+    values = req["params"].get(name)
+    return values[0] if values else default
+
+
+def int_param(req, name, default=0):
+    try:
+        return int(param(req, name, default))
+    except (TypeError, ValueError):
+        return default
+
+
+def serve_file(h, req):
+    rel = req["path"][len("/files/"):] if req["path"].startswith("/files/") else req["path"].lstrip("/")
+    full = os.path.realpath(os.path.join(h.app.root, rel))
+    if not (full == h.app.root or full.startswith(h.app.root + os.sep)) or not os.path.isfile(full):
+        h.reply(404, b"not found\n")
+        return
+    ctype = mimetypes.guess_type(full)[0] or "application/octet-stream"
+    size = os.path.getsize(full)
+    h.send_response(200)
+    h.send_header("Content-Type", ctype)
+    h.send_header("Content-Length", str(size))
+    h.end_headers()
+    if h.command == "HEAD":
+        return
+    with open(full, "rb") as f:
+        while True:
+            data = f.read(1 << 20)
+            if not data:
+                break
+            h.wfile.write(data)
+
+
+def register_core(app):
+    @app.route("GET", "/_ping")
+    def ping(h, req):
+        h.reply(200, b"pong")
+
+    @app.route("GET", "/_journal")
+    def journal(h, req):
+        h.reply_json(app.journal.entries())
+
+    @app.route("POST", "/_reset")
+    def reset(h, req):
+        app.journal.reset()
+        h.reply_json({"ok": True})
+
+    @app.route("GET", "/files/")
+    def files(h, req):
+        serve_file(h, req)
+
+    @app.route("GET", "/gen/")
+    def gen(h, req):
+        pieces = req["path"][len("/gen/"):].split("/", 1)
+        try:
+            size = int(pieces[0])
+        except ValueError:
+            h.reply(400, b"size?\n")
+            return
+        name = pieces[1] if len(pieces) > 1 else "body.bin"
+        status = int_param(req, "status", 200)
+        delay = int_param(req, "delay_ms")
+        trickle = int_param(req, "trickle")
+        interval = int_param(req, "interval_ms", 100) / 1000.0
+        reset_after = int_param(req, "reset_after", -1)
+        short_by = int_param(req, "short_by")
+        chunked = param(req, "chunked") == "1"
+        nolength = param(req, "nolength") == "1"
+        cookie = param(req, "set_cookie")
+
+        if delay:
+            time.sleep(delay / 1000.0)
+        h.send_response(status)
+        h.send_header("Content-Type", mimetypes.guess_type(name)[0] or "application/octet-stream")
+        if chunked:
+            h.send_header("Transfer-Encoding", "chunked")
+        elif nolength:
+            h.send_header("Connection", "close")
+            h.close_connection = True
+        else:
+            h.send_header("Content-Length", str(size))
+        if cookie:
+            h.send_header("Set-Cookie", cookie + "; Path=/")
+        h.end_headers()
+        if h.command == "HEAD":
+            return
+
+        send_total = size - short_by if short_by > 0 else size
+        if reset_after >= 0:
+            send_total = min(send_total, reset_after)
+        step = trickle if trickle > 0 else 256 * 1024
+        sent = 0
+        while sent < send_total:
+            n = min(step, send_total - sent)
+            data = generated(sent, n)
+            if chunked:
+                h.wfile.write(b"%x\r\n" % n + data + b"\r\n")
+            else:
+                h.wfile.write(data)
+            sent += n
+            if trickle > 0:
+                h.wfile.flush()
+                time.sleep(interval)
+        if reset_after >= 0:
+            h.reset_connection()
+            return
+        if short_by > 0:
+            h.wfile.flush()
+            h.connection.shutdown(socket.SHUT_WR)
+            h.close_connection = True
+            return
+        if chunked:
+            h.wfile.write(b"0\r\n\r\n")
+
+    @app.route("GET", "/status/")
+    def status(h, req):
+        try:
+            code = int(req["path"][len("/status/"):])
+        except ValueError:
+            code = 500
+        h.reply_json({"error": str(code), "msg": "status %d" % code}, status=code)
+
+    @app.route("GET", "/redirect")
+    def redirect(h, req):
+        target = param(req, "to", "/gen/16/target.txt")
+        h.reply(302, b"moved\n", headers=[("Location", target), ("Set-Cookie", "redirected=yes; Path=/")])
+
+    @app.route("GET", "/cookie/set")
+    def cookie_set(h, req):
+        headers = [("Set-Cookie", "%s=%s; Path=/" % (k, v[0])) for k, v in req["params"].items()]
+        h.reply(200, b"ok\n", headers=headers)
+
+    @app.route("GET", "/cookie/show")
+    def cookie_show(h, req):
+        h.reply_json({"cookie": h.headers.get("Cookie")})
+
+    def echo(h, req):
+        record = {k: v for k, v in req.items() if k not in ("body_bytes", "body_base64", "params")}
+        h.reply_json(record)
+
+    app.route("POST", "/echo")(echo)
+    app.route("POST", "/echo/")(echo)
+
+
+def load_endpoint_modules(app):
+    here = os.path.dirname(os.path.abspath(__file__))
+    for path in sorted(glob.glob(os.path.join(here, "endpoints_*.py"))):
+        name = os.path.splitext(os.path.basename(path))[0]
+        spec = importlib.util.spec_from_file_location(name, path)
+        module = importlib.util.module_from_spec(spec)
+        spec.loader.exec_module(module)
+        module.register(app)
+
+
+def make_server(port, root):
+    os.makedirs(root, exist_ok=True)
+    app = App(root)
+    register_core(app)
+    load_endpoint_modules(app)
+    handler = type("BoundHandler", (Handler,), {"app": app})
+    server = ThreadingHTTPServer(("127.0.0.1", port), handler)
+    server.daemon_threads = True
+    return server
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--port", type=int, required=True)
+    parser.add_argument("--root", required=True)
+    args = parser.parse_args()
+    server = make_server(args.port, args.root)
+    try:
+        server.serve_forever()
+    except KeyboardInterrupt:
+        pass
+
+
+if __name__ == "__main__":
+    main()
