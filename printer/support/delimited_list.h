@@ -1,0 +1,36 @@
+#pragma once
+// The one rule by which the system cuts a text into items at a delimiter:
+// the request items at "&", the login values at "&", path items at "/".
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orvo {
+
+// Blanks and control characters (codes 1 to 32) around items are skipped, and
+// one inside an unquoted item ends it as the delimiter does. An item that
+// starts with a double quote runs to the matching quote (or the end), a
+// doubled quote standing for one. A delimiter that ends the text adds a final
+// empty item. The text ends at its first NUL, as the request string would at
+// any C boundary.
+std::vector<std::string> splitDelimited(std::string_view text, char delimiter);
+
+// The last item of the text split at "/", or empty text when there is none.
+std::string LastPathItem(std::string_view text);
+
+// GBK is a double-byte code page: a lead byte 0x81-0xFE followed by a trail
+// byte 0x40-0xFE (not 0x7F) forms one character. "\" and "|" are valid trail
+// bytes, so any scan for them must step over such pairs.
+constexpr bool isGbkLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+constexpr bool isGbkTrailByte(unsigned char c) { return c >= 0x40 && c <= 0xFE && c != 0x7F; }
+
+// Length in bytes of the character starting at text[pos]: 2 for a lead byte
+// with a valid trail byte after it, otherwise 1.
+inline size_t gbkCharLength(std::string_view text, size_t pos) {
+    if (pos + 1 < text.size() && isGbkLeadByte(static_cast<unsigned char>(text[pos])) &&
+        isGbkTrailByte(static_cast<unsigned char>(text[pos + 1])))
+        return 2;
+    return 1;
+}
+
+}  // namespace orvo
