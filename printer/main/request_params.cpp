@@ -1,0 +1,71 @@
+#include "main/request_params.h"
+
+#include <vector>
+
+#include "support/app_error.h"
+#include "support/codepage.h"
+#include "support/delimited_list.h"
+#include "support/percent.h"
+
+namespace orvo {
+namespace {
+
+constexpr std::string_view kFileNameMarker = "filename";
+constexpr size_t kItemsAfterUrl = 5;
+
+// The text after the item's first "="; the whole item when it has none. "="
+// (0x3D) is never a GBK trail byte, so a plain search is exact.
+std::string valueOfItem(const std::string& item) {
+    const size_t equals = item.find('=');
+    return equals == std::string::npos ? item : item.substr(equals + 1);
+}
+
+std::string decodedValue(const std::string& item) { return utf8StepToGbk(percentDecode(valueOfItem(item))); }
+
+const std::string& itemAt(const std::vector<std::string>& items, size_t index) {
+    if (index >= items.size()) throw AppError("List index out of bounds (" + std::to_string(index) + ")");
+    return items[index];
+}
+
+}  // namespace
+
+std::string fileExtension(std::string_view url) {
+    size_t lastDot = std::string_view::npos;
+    size_t pos = 0;
+    while (pos < url.size()) {
+        const size_t length = gbkCharLength(url, pos);
+        if (length == 1) {
+            const char c = url[pos];
+            if (c == '.')
+                lastDot = pos;
+            else if (c == '\\' || c == ':')
+                lastDot = std::string_view::npos;
+        }
+        pos += length;
+    }
+    return lastDot == std::string_view::npos ? std::string() : std::string(url.substr(lastDot));
+}
+
+bool ParseRequestParameters(std::string_view request, RequestFields& fields) {
+    const size_t marker = request.find(kFileNameMarker);
+    if (marker == std::string_view::npos) return false;
+    // The eight letters and one separator, normally "=".
+    const size_t start = marker + kFileNameMarker.size() + 1;
+    const std::vector<std::string> items =
+        splitDelimited(start < request.size() ? request.substr(start) : std::string_view(), '&');
+
+    fields.FFileUrl = itemAt(items, 0);
+    fields.FFileExt = fileExtension(fields.FFileUrl);
+    if (items.size() == 1) return true;
+
+    // Each field is stored in its final, decoded form as soon as it is cut, so
+    // a request that stops early leaves no half-decoded value behind.
+    fields.FFileTitle = decodedValue(itemAt(items, 1));
+    fields.FServerUrl = valueOfItem(itemAt(items, 2));
+    fields.FFileType = decodedValue(itemAt(items, 3));
+    fields.FFileGuid = decodedValue(itemAt(items, 4));
+    (void)itemAt(items, kItemsAfterUrl);  // present but unused; still required
+    return true;
+}
+
+}  // namespace orvo
