@@ -1,0 +1,18 @@
+# Unit tests of the portable request core and the link encoder: natively
+# under the sanitizers, and the same sources as a Windows executable under
+# Wine (orvo_core pulls in orvo_winsupport there for code page 936).
+if(TARGET gtest)
+  # keygen always writes 65537; override when the build key came from elsewhere.
+  set(ORVO_TEST_RSA_PUBLIC_EXPONENT "010001" CACHE STRING
+      "public exponent that pairs with ORVO_RSA_MODULUS/ORVO_RSA_EXPONENT, same text form")
+  orvo_add_gtest(core_tests
+    SOURCES unit/core_test_keys.cpp unit/text_helpers_test.cpp unit/payload_decoder_test.cpp
+            unit/request_intake_test.cpp unit/link_encoder_test.cpp
+    LIBS orvo_link_encoder orvo_core)
+  target_compile_definitions(core_tests PRIVATE
+    ORVO_TEST_RSA_PUBLIC_EXPONENT="${ORVO_TEST_RSA_PUBLIC_EXPONENT}")
+endif()
+if(TARGET core_tests AND NOT WIN32)
+  target_compile_definitions(core_tests PRIVATE ORVO_LINK_TOOL="$<TARGET_FILE:orvo-link>")
+  add_dependencies(core_tests orvo-link)
+endif()
