@@ -214,6 +214,10 @@ std::vector<std::uint8_t> HttpClient::execute(const std::string& url, const wcha
     DWORD never = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
     if (!::WinHttpSetOption(request.get(), WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof never))
         fail(HttpError::Kind::Connect, L"无法关闭网址转向：", ::GetLastError());
+    // The wait for the reply headers has a time-out of its own (90 s by
+    // default); it follows the read time-out, so "none" really is none.
+    DWORD responseTimeout = settings_.readTimeoutMs ? settings_.readTimeoutMs : INFINITE;
+    ::WinHttpSetOption(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &responseTimeout, sizeof responseTimeout);
 
     std::wstring headers = L"Accept: " + gbkToWide(settings_.accept) + L"\r\n";
     if (!body.contentType.empty()) headers += L"Content-Type: " + ascii(body.contentType) + L"\r\n";
@@ -308,7 +312,23 @@ std::vector<std::uint8_t> HttpClient::execute(const std::string& url, const wcha
             }
             continue;
         }
-        std::uint64_t room = kChunkBytes;
+        // Ask what has arrived first: a read for more than that waits until
+        // its buffer is full, and the progress bar would stand still.
+        DWORD available = 0;
+        if (!::WinHttpQueryDataAvailable(request.get(), &available)) {
+            if (!success) break;
+            fail(HttpError::Kind::Transfer, L"接收数据失败：", ::GetLastError());
+        }
+        if (available == 0) {
+            if (lengthKnown && received.size() < announced) {
+                if (!success) break;
+                throw HttpError(HttpError::Kind::Transfer, gbk(L"数据接收不完整：收到 ") +
+                                                               std::to_string(received.size()) + gbk(L" 字节，应为 ") +
+                                                               std::to_string(announced) + gbk(L" 字节"));
+            }
+            break;
+        }
+        std::uint64_t room = std::min<std::uint64_t>(kChunkBytes, available);
         if (lengthKnown) room = std::min<std::uint64_t>(room, announced - received.size());
         const std::size_t at = received.size();
         received.resize(at + static_cast<std::size_t>(room));

@@ -4,3 +4,11 @@
 if(TARGET gtest)
   orvo_add_gtest(http_body_tests SOURCES http/multipart_test.cpp http/http_url_test.cpp LIBS orvo_core)
 endif()
+
+# The client and the pumped wait under Wine, against the running test server.
+if(WIN32 AND TARGET gtest)
+  orvo_add_gtest(http_client_tests
+    SOURCES http/http_client_test.cpp http/pumped_wait_test.cpp
+    LIBS orvo_winsupport ws2_32 psapi)
+  target_include_directories(http_client_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+endif()

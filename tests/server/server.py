@@ -315,7 +315,9 @@ class Handler(BaseHTTPRequestHandler):
             req["multipart"] = parse_multipart(body, cparams.get("boundary", ""))
 
         if not path.startswith("/_"):
-            self.app.journal.add(req)
+            # Handlers may add their findings to the entry (req["entry"]).
+            req["entry"] = dict(req)
+            self.app.journal.add(req["entry"])
         handler = self.app.find(self.command, path)
         if handler is None and self.command in ("GET", "HEAD"):
             handler = serve_file
@@ -492,7 +494,7 @@ def register_core(app):
         h.reply_json({"cookie": h.headers.get("Cookie")})
 
     def echo(h, req):
-        record = {k: v for k, v in req.items() if k not in ("body_bytes", "body_base64", "params")}
+        record = {k: v for k, v in req.items() if k not in ("body_bytes", "body_base64", "params", "entry")}
         h.reply_json(record)
 
     app.route("POST", "/echo")(echo)
