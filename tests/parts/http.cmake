@@ -12,3 +12,9 @@ if(WIN32 AND TARGET gtest)
     LIBS orvo_winsupport ws2_32 psapi)
   target_include_directories(http_client_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 endif()
+
+# Download benchmark, run by tests/bench/http-bench.sh (not a test).
+if(WIN32)
+  add_executable(http_bench EXCLUDE_FROM_ALL bench/http_bench.cpp)
+  target_link_libraries(http_bench PRIVATE orvo_winsupport psapi)
+endif()

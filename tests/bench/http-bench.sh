@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Download benchmark (not a test): a 50 MB generated report from the test web
+# server, fetched by our HTTP client and by a plain WinHttpReadData loop in
+# the same Wine (dropping the bytes, and keeping them in memory as the client
+# must), three rounds each. Prints throughput and peak working set.
+#   tests/bench/http-bench.sh [BYTES] [ROUNDS]
+set -eu
+repo="$(cd "$(dirname "$0")/../.." && pwd)"
+cd "$repo"
+bytes="${1:-52428800}"
+rounds="${2:-3}"
+build=build/http-win
+if [ ! -f "$build/build.ninja" ] && [ ! -f "$build/Makefile" ]; then
+    gen=""; command -v ninja >/dev/null && gen="-G Ninja"
+    cmake -S . -B "$build" $gen -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null
+fi
+cmake --build "$build" --target http_bench -j2 >/dev/null
+bash tests/harness/start-services.sh >/dev/null
+. tests/harness/env.sh
+url="http://127.0.0.1:$ORVO_WEB_PORT/gen/$bytes/report.doc"
+out="$(mktemp "$ORVO_TEST_ROOT/bench.XXXXXX")"
+echo "report: $bytes bytes ($url)"
+for round in $(seq "$rounds"); do
+    for mode in plain plain-store client; do
+        wine "$build/tests/http_bench.exe" "$mode" "$url" >"$out" 2>&1 </dev/null || { cat "$out"; exit 1; }
+        tr -d '\r' <"$out"
+    done
+done
+rm -f "$out"
