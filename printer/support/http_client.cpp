@@ -103,13 +103,26 @@ std::string statusMessage(int status, const std::string& reason) {
     return message;
 }
 
+const wchar_t* describeUrlProblem(UrlProblem problem) {
+    switch (problem) {
+    case UrlProblem::Empty: return L"网址为空";
+    case UrlProblem::TooLong: return L"网址过长";
+    case UrlProblem::ControlCharacter: return L"网址含有控制字符";
+    case UrlProblem::NotHttp: return L"只能使用 http 网址";
+    case UrlProblem::SecureScheme: return L"不支持 https 网址，只能使用 http";
+    case UrlProblem::MissingHost: return L"网址缺少服务器名";
+    case UrlProblem::BadHost: return L"网址中的服务器名无效";
+    case UrlProblem::UserInfo: return L"网址不能含有用户名";
+    case UrlProblem::BadPort: return L"网址中的端口无效";
+    }
+    return L"网址无效";
+}
+
 HttpUrl checkedUrl(const std::string& gbkUrl) {
     try {
         return parseHttpUrl(wideToUtf8(gbkToWide(gbkUrl)));
     } catch (const UrlError& e) {
-        if (e.problem() == UrlProblem::SecureScheme)
-            throw HttpError(HttpError::Kind::Refused, gbk(L"不支持 https 网址，只能使用 http"));
-        throw HttpError(HttpError::Kind::Refused, gbk(L"无效的网址：") + urlProblemName(e.problem()));
+        throw HttpError(HttpError::Kind::Refused, gbk(describeUrlProblem(e.problem())));
     }
 }
 

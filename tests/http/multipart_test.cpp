@@ -83,6 +83,8 @@ TEST(MultipartBody, RefusesWhatWouldCorruptTheBody) {
     EXPECT_THROW(body.setFile({"f", "n", "text/html\r\nX-Evil: 1"}), AppError);
     EXPECT_THROW(body.setFile({"f", "n", "text"}), AppError);
     EXPECT_THROW(body.setFile({"f", "n", "text/html; charset=gbk"}), AppError);
+    EXPECT_THROW(body.setFile({"f", "n", "image/jp eg"}), AppError);
+    EXPECT_THROW(body.setFile({"f", "n", "image/\xD6\xD0"}), AppError);
     body.setFile({"f", "n", "text/plain"});
     EXPECT_THROW(body.setFile({"g", "m", "text/plain"}), AppError);
 }
@@ -96,16 +98,6 @@ TEST(MultipartBody, RandomBoundariesAreValidAndDistinct) {
         seen.insert(body.boundary());
     }
     EXPECT_EQ(seen.size(), 50u);
-}
-
-TEST(MediaType, AcceptsOnlyTypeSlashSubtype) {
-    EXPECT_TRUE(isPlainMediaType("application/vnd.openxmlformats-officedocument.wordprocessingml.document"));
-    EXPECT_TRUE(isPlainMediaType("image/jpeg"));
-    EXPECT_FALSE(isPlainMediaType("image/"));
-    EXPECT_FALSE(isPlainMediaType("/jpeg"));
-    EXPECT_FALSE(isPlainMediaType("image/jp eg"));
-    EXPECT_FALSE(isPlainMediaType("image/jpeg/x"));
-    EXPECT_FALSE(isPlainMediaType("image/\xD6\xD0"));
 }
 
 }  // namespace
