@@ -8,7 +8,12 @@ recorded in a journal that tests read with GET /_journal (JSON) and clear with
 POST /_reset. Endpoints are small handler functions registered with
 @app.route(method, path); a path ending in "/" matches every path below it.
 Further endpoints live in modules named endpoints_*.py beside this file, each
-with a register(app) function that adds its routes the same way.
+with a register(app) function that adds its routes the same way. A handler is
+called as handler(h, req): h answers (h.reply, h.reply_json,
+h.reset_connection, or h.send_response and h.wfile for anything else); req
+holds method, path (decoded), raw_path, query, params, headers, version,
+body_bytes (None when too big to keep), form / multipart when parsed, and
+entry, the request's journal record, to which a handler may add findings.
 
 Core endpoints:
   GET  /_ping                      200 "pong"
