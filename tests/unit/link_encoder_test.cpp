@@ -1,6 +1,7 @@
 // The link builder's key pairs, key files, Base64 and the command-line tool.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <random>
 
@@ -64,13 +65,28 @@ TEST(LinkEncoder, Base64AgainstTheDecoder) {
 #ifdef ORVO_LINK_TOOL
 namespace {
 
+#ifdef _WIN32
+// The Windows tool reads a Unicode command line and converts it to GBK; the
+// narrow command line here is in the ANSI code page, 936 under the tests.
+constexpr const char* kTitleArgument = "\xB1\xA8";
+#define popen _popen
+#define pclose _pclose
+#else
+constexpr const char* kTitleArgument = "\xE6\x8A\xA5";
+#endif
+
 std::string runTool(const std::string& arguments, int* status) {
     std::string output;
-    FILE* pipe = popen(("\"" ORVO_LINK_TOOL "\" " + arguments).c_str(), "r");
+    std::string command = "\"" ORVO_LINK_TOOL "\" " + arguments;
+#ifdef _WIN32
+    command = "\"" + command + "\"";  // cmd /c strips the outermost pair of quotes
+#endif
+    FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return output;
     char buffer[512];
     while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
     *status = pclose(pipe);
+    output.erase(std::remove(output.begin(), output.end(), '\r'), output.end());
     return output;
 }
 
@@ -91,7 +107,8 @@ TEST(LinkTool, KeygenLinkDecipher) {
     std::fwrite(env.data(), 1, env.size(), file);
     std::fclose(file);
 
-    const std::string link = runTool("link --key \"" + keyFile + "\" --from-utf8 \"cmd=viewf&t=\xE6\x8A\xA5\"", &status);
+    const std::string link =
+        runTool("link --key \"" + keyFile + "\" --from-utf8 \"cmd=viewf&t=" + kTitleArgument + "\"", &status);
     ASSERT_EQ(status, 0);
     ASSERT_EQ(link.rfind("orvo:sys=", 0), 0u);
     EXPECT_EQ(DecodeSysPayload(link.substr(9, link.size() - 10), key.modulusText, key.exponentText, 0),

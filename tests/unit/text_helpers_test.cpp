@@ -80,7 +80,8 @@ TEST(Codepage, UnicodeToGbk) {
     EXPECT_EQ(unicodeToGbk(U"\u00B7\u2014\uFF5E\u00E9\uFFE5\u2010\u2015"),
               "\xA1\xA4\xA1\xAA\xA1\xAB\xA8\xA6\xA3\xA4\xA9\x5C\xA8\x44");
     // Outside the code page, or private use: one "?" per character, never a look-alike.
-    EXPECT_EQ(unicodeToGbk(U"a\U0001F600b\u00A5\u2022\uE000\U000F0000\u301C"), "a?b?????");
+    EXPECT_EQ(unicodeToGbk(U"\u00D7\u3000\uFF3C\u2215"), "\xA1\xC1\xA1\xA1\xA3\xDC\xA8\x4D");
+    EXPECT_EQ(unicodeToGbk(U"a\U0001F600b\u00A5\u2022\uE000\U000F0000\u301C\u0080\u00A0\uFEFF\uFFFD"), "a?b?????????");
 }
 
 TEST(Codepage, Utf8Step) {
