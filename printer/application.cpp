@@ -22,6 +22,10 @@ Application::Application() {
     g_application = this;
 }
 
+Application::~Application() {
+    if (g_application == this) g_application = nullptr;
+}
+
 std::string Application::firstArgument() {
     int argc = 0;
     LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
@@ -44,6 +48,16 @@ int Application::run() {
 void Application::terminate() {
     terminated_ = true;
     ::PostQuitMessage(0);
+}
+
+void Application::mainWindowSized(WPARAM sizeType) {
+    if (sizeType == SIZE_MINIMIZED && !minimized_) {
+        minimized_ = true;
+        for (auto& handler : minimizeHandlers_) guardEvent(hwnd(), handler);
+    } else if ((sizeType == SIZE_RESTORED || sizeType == SIZE_MAXIMIZED) && minimized_) {
+        minimized_ = false;
+        for (auto& handler : restoreHandlers_) guardEvent(hwnd(), handler);
+    }
 }
 
 LRESULT Application::onMessage(UINT msg, WPARAM wp, LPARAM lp) {

@@ -3,7 +3,9 @@
 // (the running-instance marker Agent looks for), the message loop and the
 // request to terminate.
 #include <windows.h>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "support/window.h"
 
@@ -14,6 +16,7 @@ inline constexpr wchar_t kApplicationTitle[] = L"orvo_Printer";
 class Application : public Window {
 public:
     Application();
+    ~Application() override;
     // The first command-line argument as the program received it, GBK text.
     static std::string firstArgument();
     // Runs the message loop until termination is requested; returns the exit code.
@@ -22,11 +25,22 @@ public:
     void terminate();
     bool terminated() const noexcept { return terminated_; }
 
+    // Application-wide minimise and restore. The main window reports its size
+    // changes; handlers run when the application as a whole is minimised and
+    // when it comes back.
+    void addMinimizeHandler(std::function<void()> handler) { minimizeHandlers_.push_back(std::move(handler)); }
+    void addRestoreHandler(std::function<void()> handler) { restoreHandlers_.push_back(std::move(handler)); }
+    void mainWindowSized(WPARAM sizeType);
+    bool minimized() const noexcept { return minimized_; }
+
 protected:
     LRESULT onMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
     bool terminated_ = false;
+    bool minimized_ = false;
+    std::vector<std::function<void()>> minimizeHandlers_;
+    std::vector<std::function<void()>> restoreHandlers_;
 };
 
 // The one application object of the process (set while it lives).

@@ -2,7 +2,10 @@
 // thread, the start windows in their order, and the message loop.
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include "application.h"
+#include "main/frm_Main.h"
 #include "support/unique.h"
 #include "support/win_error.h"
 
@@ -11,6 +14,16 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
         orvo::Application application;
         orvo::OleScope ole;  // single-threaded apartment with OLE
         orvo::throwIfFailed(ole.result(), "OleInitialize");
+        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
+        ::InitCommonControlsEx(&controls);
+
+        // The start windows, each hidden at first, in this order:
+        orvo::TfrmMain frmMain;  // the main window: closing it ends the program
+        // the hidden print host TfrmXlsOLE and the floating title bar
+        // TfrmWriteRead_bar are created here, after the main window.
+
+        // The main window shows as the loop starts; its first show decodes the request.
+        frmMain.Show();
         return application.run();
     } catch (const std::exception& e) {
         orvo::showErrorBox(nullptr, e);

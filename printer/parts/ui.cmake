@@ -1,2 +1,18 @@
 # Main window, its controls and the drop shadow.
 target_sources(orvo_core PRIVATE support/shadow_bitmap.cpp)
+
+if(WIN32)
+  target_sources(orvo_winsupport PRIVATE
+    support/png_image.cpp
+    support/controls.cpp
+    support/drop_shadow.cpp)
+  target_sources(orvo_app PRIVATE main/frm_Main.cpp)
+  # Pictures the resource script embeds: rebuild it when they change.
+  set_property(SOURCE resources/orvo_Printer.rc APPEND PROPERTY OBJECT_DEPENDS
+    ${CMAKE_CURRENT_SOURCE_DIR}/resources/logo.png
+    ${CMAKE_CURRENT_SOURCE_DIR}/resources/close_normal.png
+    ${CMAKE_CURRENT_SOURCE_DIR}/resources/close_pressed.png
+    ${CMAKE_CURRENT_SOURCE_DIR}/resources/close_released.png
+    ${CMAKE_CURRENT_SOURCE_DIR}/resources/orvo_Printer.ico
+    ${CMAKE_CURRENT_SOURCE_DIR}/resources/orvo_Printer.manifest)
+endif()

@@ -1,0 +1,349 @@
+#include "main/frm_Main.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+#include <shellapi.h>
+#include <winspool.h>
+
+#include "application.h"
+#include "build_config.h"
+#include "main/control_ids.h"
+#include "main/request_intake.h"
+#include "resources/resource_ids.h"
+#include "support/win_error.h"
+#include "support/win_text.h"
+
+namespace orvo {
+namespace {
+
+constexpr int kDesignWidth = 506;
+constexpr int kDesignHeight = 316;
+constexpr int kExpandedHeight = 318;
+constexpr int kCompactHeight = 80;
+constexpr int kCompactGaugeTop = 42;
+// Above this height the window shows the print choice (the compact strip is 80).
+constexpr int kShadowMinHeight = 100;
+constexpr Rgb kBackground{240, 240, 240};
+constexpr Rgb kText{30, 30, 30};
+constexpr Rgb kShadowColor{82, 82, 82};
+constexpr wchar_t kFontFace[] = L"微软雅黑";
+
+[[noreturn]] void notAvailable(const char* what) {
+    throw AppError(std::string(what) + " is not available in this build");
+}
+
+ControlPlace place(HWND parent, int id, int left, int top, int width, int height, bool visible = true) {
+    return ControlPlace{parent, id, left, top, width, height, visible};
+}
+
+}  // namespace
+
+TfrmMain::TfrmMain() {
+    background_.reset(::CreateSolidBrush(kBackground.ref()));
+    ClassSpec cls{ctl::kMainClass};
+    cls.icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP));
+    CreateSpec spec;
+    // Borderless; the system menu and minimise box let the task bar minimise it.
+    spec.style = WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX;
+    spec.exStyle = WS_EX_APPWINDOW;
+    spec.title = ctl::kMainCaption;
+    spec.x = 0;
+    spec.y = 0;
+    spec.width = kDesignWidth;
+    spec.height = kDesignHeight;
+    create(cls, spec);
+
+    font_ = makeFont(kFontFace, 14);
+    titleFont_ = makeFont(kFontFace, 13);
+    buttonFont_ = makeFont(kFontFace, 16);
+    HWND self = hwnd();
+    const Label::Style text{kText, kBackground};
+
+    FlatGauge.create(place(self, ctl::FlatGauge, 16, 272, 473, 25));
+    Label1.create(place(self, ctl::Label1, 18, 248, 0, 0), L"等待打印...", font_.get(), text);
+    Panel1.create(place(self, ctl::Panel1, 0, 0, kDesignWidth, 28), Rgb{255, 255, 255});
+    Label::Style title{kText, Rgb{255, 255, 255}};
+    title.clickable = true;
+    title.cursor = ::LoadCursorW(nullptr, IDC_HAND);
+    Label_Title.create(place(Panel1.hwnd(), ctl::Label_Title, 14, 4, 0, 0), L"orvo 报表打印系统", titleFont_.get(),
+                       title);
+    ImgBtn1.create(place(Panel1.hwnd(), ctl::ImgBtn1, 460, 0, 46, 28), L"关闭", IDR_PNG_CLOSE_NORMAL,
+                   IDR_PNG_CLOSE_PRESSED, IDR_PNG_CLOSE_RELEASED);
+    Panel1.anchorRight(ImgBtn1);
+    Image1.create(place(self, ctl::Image1, 16, 64, 105, 105), IDR_PNG_LOGO, kBackground);
+    lb_fileName.create(place(self, ctl::lb_fileName, 256, 80, 0, 0, false), L"", font_.get(), text);
+    btn_Print.create(place(self, ctl::btn_Print, 200, 184, 137, 41), L"设置并打印", buttonFont_.get(), {});
+    Label::Style grey{Rgb{110, 110, 110}, kBackground};
+    Label3.create(place(self, ctl::Label3, 160, 80, 0, 0), L"请选择打印机", font_.get(), grey);
+    FlatComboBox.create(place(self, ctl::FlatComboBox, 160, 112, 329, 28), font_.get());
+    btn_PrintFile.create(place(self, ctl::btn_PrintFile, 352, 184, 137, 41), L"直接打印", buttonFont_.get(), {});
+    btn_ViewFile.create(place(self, ctl::btn_ViewFile, 48, 184, 137, 41, false), L"浏览文件", buttonFont_.get(), {});
+    Timer1.attach(self);
+    OpenDialog.title = L"请选择投标文件进行盖章";
+    OpenDialog.filter = L"Word文件|*.doc;*.docx";
+    OpenDialog.defaultExt = L"doc";
+    OpenDialog.options = OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+
+    Panel1.onLeftButtonDown = [this](int x, int y) { Panel1MouseDown(x, y); };
+    Label_Title.onClick = [this] { Label_TitleClick(); };
+    ImgBtn1.onClick = [this] { ImgBtn1Click(); };
+    btn_Print.onClick = [this] { btn_PrintClick(); };
+    btn_PrintFile.onClick = [this] { btn_PrintFileClick(); };
+    btn_ViewFile.onClick = [this] { btn_ViewFileClick(); };
+    if (Application* app = theApplication()) {
+        app->addMinimizeHandler([this] { ApplicationEvents1Minimize(); });
+        app->addRestoreHandler([this] { ApplicationEvents1Restore(); });
+    }
+
+    FormCreate();
+}
+
+TfrmMain::~TfrmMain() {
+    // Destroy the window while this object is whole, so FormDestroy runs.
+    if (hwnd()) ::DestroyWindow(hwnd());
+}
+
+// ---- Event handlers
+
+void TfrmMain::FormCreate() {
+    ::SetWindowPos(hwnd(), nullptr, 0, 0, kDesignWidth, 0, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+    FRequest = Application::firstArgument();
+    FDownloadStream.clear();
+    FPreviewStream.clear();
+    FillPrinterList();
+}
+
+void TfrmMain::FillPrinterList() {
+    // Whatever goes wrong here, the list stays as far as it got.
+    try {
+        DWORD needed = 0, count = 0;
+        ::EnumPrintersW(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, nullptr, 4, nullptr, 0, &needed, &count);
+        if (needed == 0) return;
+        std::vector<BYTE> buffer(needed);
+        if (!::EnumPrintersW(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, nullptr, 4, buffer.data(), needed, &needed,
+                             &count))
+            return;
+        const auto* printers = reinterpret_cast<const PRINTER_INFO_4W*>(buffer.data());
+        for (DWORD i = 0; i < count; ++i)
+            if (printers[i].pPrinterName) FlatComboBox.add(printers[i].pPrinterName);
+
+        DWORD length = 0;
+        ::GetDefaultPrinterW(nullptr, &length);
+        if (length == 0) return;
+        std::wstring name(length, L'\0');
+        if (!::GetDefaultPrinterW(name.data(), &length)) return;
+        name.resize(std::wcslen(name.c_str()));
+        for (int i = 0; i < FlatComboBox.count(); ++i) {
+            if (FlatComboBox.itemW(i) == name) {
+                FlatComboBox.setSelectedIndex(i);
+                break;
+            }
+        }
+    } catch (...) {
+    }
+}
+
+void TfrmMain::Show() {
+    const bool first = !shownOnce_;
+    if (first) {
+        RECT rc{};
+        ::GetWindowRect(hwnd(), &rc);
+        const int width = rc.right - rc.left, height = rc.bottom - rc.top;
+        const int left = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+        const int top = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+        ::SetWindowPos(hwnd(), nullptr, left, top, 0, 0, SWP_NOZORDER | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+    ::ShowWindow(hwnd(), SW_SHOWNORMAL);
+    ::UpdateWindow(hwnd());
+    if (first) {
+        shownOnce_ = true;
+        guardEvent(hwnd(), [this] { FormShow(); });
+    }
+}
+
+void TfrmMain::FormShow() {
+    FShadow = std::make_unique<DropShadow>(hwnd(), kShadowColor);
+    FShadow->show();
+    bool decoded = false;
+    guardEvent(hwnd(), [&] {
+        DecodeRequest();
+        decoded = true;
+        ParseRequestParameters(FRequest, *this);
+        lb_fileName.setCaption(ReadDefaultPrinter());
+    });
+    // A request that cannot be decoded leaves nothing to do: once its error
+    // has been shown, the program ends instead of lingering unseen.
+    if (!decoded) theApplication()->terminate();
+}
+
+void TfrmMain::DecodeRequest() {
+    if (FRequest.empty()) theApplication()->terminate();
+    FRequest = decodeRequestString(FRequest, kRequestModulusText, kRequestExponentText);
+    Timer1.setEnabled(true);
+    FMode = modeOfRequest(FRequest);
+}
+
+void TfrmMain::Timer1Timer() {
+    Timer1.setEnabled(false);
+    if (FMode == "viewf") {
+        SetWindowLayout(false);
+        btn_ViewFileClick();
+    } else if (FMode == "editf") {
+        SetWindowLayout(false);
+        if (!PrepareReport(true)) return;
+        OpenReportForEditing();
+    } else if (FMode == "signf") {
+        SetWindowLayout(false);
+        const auto chosen = OpenDialog.execute(hwnd());
+        if (!chosen) {
+            Close();
+            return;
+        }
+        FLocalFile = wideToGbk(*chosen);
+        OpenDocumentForSealing();
+    } else if (FMode == "login") {
+        SetWindowLayout(false);
+        UsbKeyLogin(FRequest);
+        theApplication()->terminate();
+    } else {
+        SetWindowLayout(true);
+    }
+}
+
+void TfrmMain::Panel1MouseDown(int, int) {
+    // Let the system move the window as if its caption were dragged.
+    ::ReleaseCapture();
+    ::SendMessageW(hwnd(), WM_SYSCOMMAND, 0xF012, 0);
+}
+
+void TfrmMain::ImgBtn1Click() { Close(); }
+
+void TfrmMain::Label_TitleClick() {
+    const std::wstring url = utf8ToWide(ORVO_VENDOR_URL_TEXT);
+    HWND owner = theApplication() ? theApplication()->hwnd() : hwnd();
+    ::ShellExecuteW(owner, nullptr, url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void TfrmMain::ApplicationEvents1Minimize() {
+    if (FShadow) FShadow->hide();
+}
+
+void TfrmMain::ApplicationEvents1Restore() {
+    RECT rc{};
+    ::GetWindowRect(hwnd(), &rc);
+    if (FShadow && rc.bottom - rc.top > kShadowMinHeight) FShadow->show();
+}
+
+void TfrmMain::FormDestroy() {
+    if (FShadow) FShadow->hide();
+    FDownloadStream = MemoryBuffer();
+    FPreviewStream = MemoryBuffer();
+    TerminateViewer();
+}
+
+LRESULT TfrmMain::WMCopyData(WPARAM, LPARAM) {
+    // A request forwarded to a running instance is not acted on.
+    return 0;
+}
+
+// ---- Operations
+
+void TfrmMain::Close() {
+    if (hwnd()) ::SendMessageW(hwnd(), WM_CLOSE, 0, 0);
+}
+
+void TfrmMain::HideWithShadow() {
+    if (FShadow) FShadow->hide();
+    ::ShowWindow(hwnd(), SW_HIDE);
+}
+
+void TfrmMain::SetWindowLayout(bool expanded) {
+    RECT rc{};
+    ::GetWindowRect(hwnd(), &rc);
+    const int width = rc.right - rc.left;
+    if (expanded) {
+        ::SetWindowPos(hwnd(), nullptr, rc.left, rc.top - 150, width, kExpandedHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+        return;
+    }
+    Label_Title.setCaption(std::wstring(L"正在加载"));
+    Image1.setVisible(false);
+    Label3.setVisible(false);
+    FlatComboBox.setVisible(false);
+    btn_Print.setVisible(false);
+    btn_PrintFile.setVisible(false);
+    ::SetWindowPos(hwnd(), nullptr, rc.left, rc.top - 40, width, kCompactHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+    FlatGauge.setTop(kCompactGaugeTop);
+}
+
+std::string TfrmMain::ReadDefaultPrinter() {
+    // "name,driver,port"
+    wchar_t device[256] = {};
+    ::GetProfileStringW(L"windows", L"device", L"", device, 256);
+    const std::wstring value = device;
+    const size_t comma = value.find(L',');
+    if (comma == std::wstring::npos) return {};
+    return wideToGbk(value.substr(0, comma));
+}
+
+void TfrmMain::ShutDown() {
+    ClosePreviewDocument();
+    WaitForUploadWorker();
+    TerminateViewer();
+    if (Application* app = theApplication()) app->terminate();
+}
+
+void TfrmMain::TerminateViewer() {
+    if (FViewerProcess) {
+        ::TerminateProcess(FViewerProcess.get(), 0);
+        FViewerProcess.reset();
+    }
+}
+
+// ---- Flows built by later work
+
+void TfrmMain::btn_PrintClick() { notAvailable("Printing with set-up"); }
+void TfrmMain::btn_PrintFileClick() { notAvailable("Direct printing"); }
+void TfrmMain::btn_ViewFileClick() { notAvailable("The view flow"); }
+bool TfrmMain::PrepareReport(bool) { notAvailable("The report download"); }
+void TfrmMain::UsbKeyLogin(const std::string&) { notAvailable("The USB-key login"); }
+void TfrmMain::OpenReportForEditing() { notAvailable("Editing in Word"); }
+void TfrmMain::OpenDocumentForSealing() { notAvailable("Sealing in Word"); }
+
+// This build creates neither the preview window nor the upload worker, so
+// there is no embedded document to close and no worker to wait for.
+void TfrmMain::ClosePreviewDocument() {}
+void TfrmMain::WaitForUploadWorker() {}
+
+// ---- Messages
+
+LRESULT TfrmMain::onMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    LRESULT reflected = 0;
+    if (reflectToControl(msg, wp, lp, reflected)) return reflected;
+    switch (msg) {
+    case WM_ERASEBKGND: {
+        RECT rc{};
+        ::GetClientRect(hwnd(), &rc);
+        ::FillRect(reinterpret_cast<HDC>(wp), &rc, background_.get());
+        return 1;
+    }
+    case WM_TIMER:
+        if (wp == Timer1.id()) guardEvent(hwnd(), [this] { Timer1Timer(); });
+        return 0;
+    case WM_SIZE:
+        if (Application* app = theApplication()) app->mainWindowSized(wp);
+        return 0;
+    case WM_COPYDATA:
+        return WMCopyData(wp, lp);
+    case WM_CLOSE:
+        ::DestroyWindow(hwnd());
+        return 0;
+    case WM_DESTROY:
+        guardEvent(nullptr, [this] { FormDestroy(); });
+        if (Application* app = theApplication()) app->terminate();
+        return 0;
+    default:
+        return defaultProc(msg, wp, lp);
+    }
+}
+
+}  // namespace orvo

@@ -1,0 +1,114 @@
+#pragma once
+// The main window: a small borderless window with its own title strip, close
+// button, drop shadow and progress bar. It owns the request, decodes and
+// parses it when first shown, and 100 ms later dispatches once by mode.
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "main/request_params.h"
+#include "support/controls.h"
+#include "support/drop_shadow.h"
+#include "support/unique.h"
+#include "support/window.h"
+
+namespace orvo {
+
+using MemoryBuffer = std::vector<std::uint8_t>;
+
+class TfrmMain : public Window, public RequestFields {
+public:
+    TfrmMain();
+    ~TfrmMain() override;
+
+    // Shows the window; the first time it is centred on the screen and the
+    // show handler runs.
+    void Show();
+    // Closing the main window ends the program.
+    void Close();
+    // Hides the main window and its shadow, for flows that go on in another window.
+    void HideWithShadow();
+
+    // ---- Operations other windows and flows call
+    void SetWindowLayout(bool expanded);
+    std::string ReadDefaultPrinter();
+    // The orderly end of the program.
+    void ShutDown();
+
+    // ---- Controls, in the order the form declares them
+    ::orvo::FlatGauge FlatGauge;
+    Label Label1;
+    Panel Panel1;
+    Label Label_Title;
+    ImageButton ImgBtn1;
+    Picture Image1;
+    Label lb_fileName;
+    FlatButton btn_Print;
+    Label Label3;
+    ::orvo::FlatComboBox FlatComboBox;
+    FlatButton btn_PrintFile;
+    FlatButton btn_ViewFile;
+    Timer Timer1{1, 100};
+    OpenFileDialog OpenDialog;
+
+    // ---- State
+    std::unique_ptr<DropShadow> FShadow;
+    std::string FMode;
+    std::string FRequest;
+    std::string FLocalFile;
+    MemoryBuffer FDownloadStream;
+    MemoryBuffer FPreviewStream;
+    UniqueHandle FViewerProcess;
+
+protected:
+    LRESULT onMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+
+private:
+    // ---- Event handlers
+    void FormCreate();
+    void FormShow();
+    void FormDestroy();
+    void Timer1Timer();
+    void Panel1MouseDown(int x, int y);
+    void ImgBtn1Click();
+    void Label_TitleClick();
+    void ApplicationEvents1Minimize();
+    void ApplicationEvents1Restore();
+    LRESULT WMCopyData(WPARAM wp, LPARAM lp);
+
+    // ---- Request intake
+    void DecodeRequest();
+    void FillPrinterList();
+
+    // ---- Flows that later work fills in. Each reports plainly that it is
+    // not available yet rather than pretending to run.
+    void btn_PrintClick();
+    void btn_PrintFileClick();
+    void btn_ViewFileClick();
+    bool PrepareReport(bool toFile);
+    void UsbKeyLogin(const std::string& request);
+    // Edit mode after the download: the seal window opens the local copy in
+    // Word with revisions tracked when FFileType is "1", then the main window
+    // hides.
+    void OpenReportForEditing();
+    // Sign mode after the file choice: the seal window opens FLocalFile in
+    // Word and lists the seals from FFileType; the main window hides and the
+    // seal window shows.
+    void OpenDocumentForSealing();
+    // ShutDown's first two steps.
+    void ClosePreviewDocument();
+    void WaitForUploadWorker();
+
+    void TerminateViewer();
+
+    UniqueFont font_;
+    UniqueFont titleFont_;
+    UniqueFont buttonFont_;
+    UniqueBrush background_;
+    bool shownOnce_ = false;
+};
+
+}  // namespace orvo
