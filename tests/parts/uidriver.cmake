@@ -1,0 +1,13 @@
+# The UI driver the end-to-end tests run beside the program under Wine, and
+# the bare window program the start-up time is measured against.
+if(WIN32)
+  add_executable(uidriver uidriver/uidriver.cpp)
+  target_include_directories(uidriver PRIVATE ${CMAKE_SOURCE_DIR}/printer)
+  target_link_libraries(uidriver PRIVATE json_dep user32 comctl32)
+  target_link_options(uidriver PRIVATE -municode)
+  set_target_properties(uidriver PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+
+  add_executable(bare_window WIN32 uidriver/bare_window.cpp)
+  target_link_options(bare_window PRIVATE -municode)
+  set_target_properties(bare_window PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+endif()

@@ -1,0 +1,485 @@
+// uidriver: drives and inspects the windows of another program for the
+// end-to-end tests. It runs under Wine beside the program under test and
+// writes its findings as UTF-8 JSON to the file given by --out (never to
+// stdout: Wine's output through pipes can hang).
+//
+//   uidriver --out FILE COMMAND [window selection] [options] [CONTROL]
+//
+// Window selection (top-level windows; all given criteria must hold):
+//   --title T   exact title        --class C    exact class name
+//   --pid N     owning process     --hwnd 0xH   this window
+//   --visible   visible only       --height N   window height N
+//   --timeout MS  wait this long for a match (default 5000; 0 = look once)
+//
+// Commands:
+//   find                 the first matching window
+//   windows              every matching window (no wait), e.g. all of --pid
+//   wait-gone            waits until no window matches
+//   controls             the window and all its descendant controls
+//   control CTL          one control: text, class, visibility, rectangles,
+//                        progress position and range, combo items and selection
+//   click CTL            posts BM_CLICK (with --command: WM_COMMAND to the parent)
+//   pick CTL             selects a combo item (--index N or --text T) and
+//                        notifies the parent as a user's choice would
+//   close                posts WM_CLOSE
+//   copydata             sends WM_COPYDATA with --text T as GBK bytes and
+//                        its terminating NUL, as the launcher forwards a request
+//   minimize, restore    shows the window minimised or restored
+//   msgbox               a message box (class #32770): caption, text, buttons
+//   press-ok             presses the message box's OK (or only) button
+//
+// CTL is a control id (decimal or 0x hex) or, in the main window, a control
+// name from its table (Label1, FlatComboBox, ...).
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "main/control_ids.h"
+
+using nlohmann::json;
+
+namespace {
+
+struct UsageError {
+    std::string message;
+};
+
+std::string utf8(const std::wstring& w) {
+    if (w.empty()) return {};
+    const int n = ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string s(static_cast<size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
+    return s;
+}
+
+std::string hexHandle(HWND h) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "0x%llX", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(h)));
+    return buf;
+}
+
+std::wstring textOf(HWND h) {
+    // WM_GETTEXT is marshalled between processes; GetWindowText is not for
+    // other programs' controls.
+    DWORD_PTR length = 0;
+    if (!::SendMessageTimeoutW(h, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length)) return {};
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR got = 0;
+    if (!::SendMessageTimeoutW(h, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
+                               2000, &got))
+        return {};
+    text.resize(got);
+    return text;
+}
+
+std::wstring classOf(HWND h) {
+    wchar_t name[256] = {};
+    ::GetClassNameW(h, name, 256);
+    return name;
+}
+
+json rectJson(const RECT& r) {
+    return {{"left", r.left},
+            {"top", r.top},
+            {"right", r.right},
+            {"bottom", r.bottom},
+            {"width", r.right - r.left},
+            {"height", r.bottom - r.top}};
+}
+
+long long unixMillis() {
+    FILETIME ft;
+    ::GetSystemTimePreciseAsFileTime(&ft);
+    const unsigned long long t = (static_cast<unsigned long long>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+    return static_cast<long long>((t - 116444736000000000ULL) / 10000ULL);
+}
+
+// ---- Options
+
+struct Options {
+    std::string out;
+    std::string command;
+    std::vector<std::string> positional;
+    std::optional<std::wstring> title, className;
+    std::optional<DWORD> pid;
+    std::optional<HWND> hwnd;
+    std::optional<int> height;
+    bool visibleOnly = false;
+    int timeoutMs = 5000;
+    bool viaCommand = false;
+    std::optional<int> index;
+    std::optional<std::wstring> itemText;
+};
+
+std::wstring wideArg(const char* s) {
+    const int n = ::MultiByteToWideChar(CP_UTF8, 0, s, -1, nullptr, 0);
+    std::wstring w(static_cast<size_t>(n > 0 ? n - 1 : 0), L'\0');
+    if (n > 1) ::MultiByteToWideChar(CP_UTF8, 0, s, -1, w.data(), n);
+    return w;
+}
+
+Options parse(const std::vector<std::string>& args, const std::vector<std::wstring>& wargs) {
+    Options o;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&]() -> size_t {
+            if (i + 1 >= args.size()) throw UsageError{"missing value after " + a};
+            return ++i;
+        };
+        if (a == "--out") o.out = args[value()];
+        else if (a == "--title") o.title = wargs[value()];
+        else if (a == "--class") o.className = wargs[value()];
+        else if (a == "--pid") o.pid = static_cast<DWORD>(std::stoul(args[value()], nullptr, 0));
+        else if (a == "--hwnd") o.hwnd = reinterpret_cast<HWND>(static_cast<uintptr_t>(std::stoull(args[value()], nullptr, 0)));
+        else if (a == "--height") o.height = std::stoi(args[value()]);
+        else if (a == "--visible") o.visibleOnly = true;
+        else if (a == "--timeout") o.timeoutMs = std::stoi(args[value()]);
+        else if (a == "--command") o.viaCommand = true;
+        else if (a == "--index") o.index = std::stoi(args[value()]);
+        else if (a == "--text") o.itemText = wargs[value()];
+        else if (a.rfind("--", 0) == 0) throw UsageError{"unknown option " + a};
+        else if (o.command.empty()) o.command = a;
+        else o.positional.push_back(a);
+    }
+    if (o.out.empty()) throw UsageError{"--out FILE is required"};
+    if (o.command.empty()) throw UsageError{"no command"};
+    return o;
+}
+
+// ---- Windows
+
+bool matches(HWND h, const Options& o) {
+    if (o.hwnd && *o.hwnd != h) return false;
+    if (o.visibleOnly && !::IsWindowVisible(h)) return false;
+    if (o.pid) {
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(h, &pid);
+        if (pid != *o.pid) return false;
+    }
+    if (o.className && classOf(h) != *o.className) return false;
+    if (o.title && textOf(h) != *o.title) return false;
+    if (o.height) {
+        RECT r{};
+        ::GetWindowRect(h, &r);
+        if (r.bottom - r.top != *o.height) return false;
+    }
+    return true;
+}
+
+std::vector<HWND> topLevelWindows(const Options& o) {
+    struct Ctx {
+        const Options* o;
+        std::vector<HWND> found;
+    } ctx{&o, {}};
+    if (o.hwnd) {
+        if (::IsWindow(*o.hwnd) && matches(*o.hwnd, o)) ctx.found.push_back(*o.hwnd);
+        return ctx.found;
+    }
+    ::EnumWindows(
+        [](HWND h, LPARAM lp) -> BOOL {
+            auto* c = reinterpret_cast<Ctx*>(lp);
+            if (matches(h, *c->o)) c->found.push_back(h);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&ctx));
+    return ctx.found;
+}
+
+HWND waitForWindow(const Options& o) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(o.timeoutMs);
+    for (;;) {
+        auto found = topLevelWindows(o);
+        if (!found.empty()) return found.front();
+        if (std::chrono::steady_clock::now() >= deadline) return nullptr;
+        std::this_thread::sleep_for(std::chrono::milliseconds(15));
+    }
+}
+
+json windowJson(HWND h) {
+    RECT r{}, c{};
+    ::GetWindowRect(h, &r);
+    ::GetClientRect(h, &c);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(h, &pid);
+    return {{"hwnd", hexHandle(h)},
+            {"title", utf8(textOf(h))},
+            {"class", utf8(classOf(h))},
+            {"pid", pid},
+            {"visible", ::IsWindowVisible(h) != FALSE},
+            {"iconic", ::IsIconic(h) != FALSE},
+            {"enabled", ::IsWindowEnabled(h) != FALSE},
+            {"rect", rectJson(r)},
+            {"client", {{"width", c.right}, {"height", c.bottom}}}};
+}
+
+// ---- Controls
+
+bool isMainWindow(HWND top) { return classOf(top) == orvo::ctl::kMainClass; }
+
+std::string controlName(HWND top, int id) {
+    if (!isMainWindow(top)) return {};
+    for (const auto& c : orvo::ctl::kMainControls)
+        if (c.id == id) return c.name;
+    return {};
+}
+
+int resolveControlId(HWND top, const std::string& spec) {
+    for (const auto& c : orvo::ctl::kMainControls)
+        if (spec == c.name) {
+            if (!isMainWindow(top)) throw UsageError{"control names apply to the main window only: " + spec};
+            return c.id;
+        }
+    try {
+        size_t used = 0;
+        const int id = std::stoi(spec, &used, 0);
+        if (used == spec.size()) return id;
+    } catch (...) {
+    }
+    throw UsageError{"unknown control " + spec};
+}
+
+std::vector<HWND> descendants(HWND top) {
+    std::vector<HWND> all;
+    ::EnumChildWindows(
+        top,
+        [](HWND h, LPARAM lp) -> BOOL {
+            reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&all));
+    return all;
+}
+
+HWND findControl(HWND top, int id) {
+    for (HWND h : descendants(top))
+        if (::GetDlgCtrlID(h) == id) return h;
+    return nullptr;
+}
+
+LRESULT send(HWND h, UINT msg, WPARAM wp = 0, LPARAM lp = 0) {
+    DWORD_PTR result = 0;
+    if (!::SendMessageTimeoutW(h, msg, wp, lp, SMTO_ABORTIFHUNG, 2000, &result)) return -1;
+    return static_cast<LRESULT>(result);
+}
+
+json controlJson(HWND top, HWND h) {
+    RECT r{}, c{};
+    ::GetWindowRect(h, &r);
+    ::GetClientRect(h, &c);
+    RECT inParent = r;
+    ::MapWindowPoints(HWND_DESKTOP, ::GetParent(h), reinterpret_cast<POINT*>(&inParent), 2);
+    const int id = ::GetDlgCtrlID(h);
+    const std::wstring cls = classOf(h);
+    json j = {{"hwnd", hexHandle(h)},
+              {"id", id},
+              {"name", controlName(top, id)},
+              {"class", utf8(cls)},
+              {"text", utf8(textOf(h))},
+              {"visible", ::IsWindowVisible(h) != FALSE},
+              {"style_visible", (::GetWindowLongPtrW(h, GWL_STYLE) & WS_VISIBLE) != 0},
+              {"enabled", ::IsWindowEnabled(h) != FALSE},
+              {"rect", rectJson(r)},
+              {"in_parent", rectJson(inParent)},
+              {"client", {{"width", c.right}, {"height", c.bottom}}}};
+    if (_wcsicmp(cls.c_str(), PROGRESS_CLASSW) == 0) {
+        j["progress"] = {{"pos", send(h, PBM_GETPOS)},
+                         {"min", send(h, PBM_GETRANGE, TRUE)},
+                         {"max", send(h, PBM_GETRANGE, FALSE)}};
+    }
+    if (_wcsicmp(cls.c_str(), L"ComboBox") == 0) {
+        json items = json::array();
+        const LRESULT count = send(h, CB_GETCOUNT);
+        for (LRESULT i = 0; i < count; ++i) {
+            const LRESULT len = send(h, CB_GETLBTEXTLEN, static_cast<WPARAM>(i));
+            if (len < 0) {
+                items.push_back(nullptr);
+                continue;
+            }
+            std::wstring text(static_cast<size_t>(len) + 1, L'\0');
+            DWORD_PTR got = 0;
+            ::SendMessageTimeoutW(h, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()),
+                                  SMTO_ABORTIFHUNG, 2000, &got);
+            text.resize(static_cast<size_t>(got));
+            items.push_back(utf8(text));
+        }
+        const LRESULT selected = send(h, CB_GETCURSEL);
+        j["combo"] = {{"items", items}, {"selected", selected}};
+    }
+    return j;
+}
+
+// ---- Commands
+
+HWND requireWindow(const Options& o) {
+    HWND h = waitForWindow(o);
+    if (!h) throw std::runtime_error("no matching window");
+    return h;
+}
+
+HWND requireControl(HWND top, const Options& o) {
+    if (o.positional.empty()) throw UsageError{"which control?"};
+    const int id = resolveControlId(top, o.positional.front());
+    HWND h = findControl(top, id);
+    if (!h) throw std::runtime_error("no control " + o.positional.front());
+    return h;
+}
+
+json run(const Options& o) {
+    const std::string& cmd = o.command;
+    if (cmd == "find") {
+        HWND h = requireWindow(o);
+        json j = {{"window", windowJson(h)}, {"found_at_ms", unixMillis()}};
+        return j;
+    }
+    if (cmd == "windows") {
+        json list = json::array();
+        for (HWND h : topLevelWindows(o)) list.push_back(windowJson(h));
+        return {{"windows", list}};
+    }
+    if (cmd == "wait-gone") {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(o.timeoutMs);
+        while (!topLevelWindows(o).empty()) {
+            if (std::chrono::steady_clock::now() >= deadline) throw std::runtime_error("window still there");
+            std::this_thread::sleep_for(std::chrono::milliseconds(15));
+        }
+        return {{"gone", true}};
+    }
+    if (cmd == "controls") {
+        HWND top = requireWindow(o);
+        json list = json::array();
+        for (HWND h : descendants(top)) list.push_back(controlJson(top, h));
+        return {{"window", windowJson(top)}, {"controls", list}};
+    }
+    if (cmd == "control") {
+        HWND top = requireWindow(o);
+        return {{"control", controlJson(top, requireControl(top, o))}};
+    }
+    if (cmd == "click") {
+        HWND top = requireWindow(o);
+        HWND h = requireControl(top, o);
+        if (o.viaCommand)
+            ::PostMessageW(::GetParent(h), WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(h), BN_CLICKED),
+                           reinterpret_cast<LPARAM>(h));
+        else
+            ::PostMessageW(h, BM_CLICK, 0, 0);
+        return {{"clicked", controlJson(top, h)}};
+    }
+    if (cmd == "pick") {
+        HWND top = requireWindow(o);
+        HWND h = requireControl(top, o);
+        LRESULT index = -1;
+        if (o.index) {
+            index = *o.index;
+        } else if (o.itemText) {
+            index = send(h, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(o.itemText->c_str()));
+        } else {
+            throw UsageError{"pick needs --index or --text"};
+        }
+        if (index < 0 || send(h, CB_SETCURSEL, static_cast<WPARAM>(index)) == CB_ERR)
+            throw std::runtime_error("no such item");
+        ::PostMessageW(::GetParent(h), WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(h), CBN_SELCHANGE),
+                       reinterpret_cast<LPARAM>(h));
+        return {{"picked", controlJson(top, h)}};
+    }
+    if (cmd == "close") {
+        HWND h = requireWindow(o);
+        json j = {{"closed", windowJson(h)}};
+        ::PostMessageW(h, WM_CLOSE, 0, 0);
+        return j;
+    }
+    if (cmd == "copydata") {
+        HWND h = requireWindow(o);
+        const std::wstring text = o.itemText.value_or(L"");
+        std::string bytes;
+        if (!text.empty()) {
+            const int n = ::WideCharToMultiByte(936, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                                nullptr);
+            bytes.resize(static_cast<size_t>(n));
+            ::WideCharToMultiByte(936, 0, text.data(), static_cast<int>(text.size()), bytes.data(), n, nullptr, nullptr);
+        }
+        COPYDATASTRUCT data{0, static_cast<DWORD>(bytes.size() + 1), bytes.data()};
+        DWORD_PTR answer = 0;
+        if (!::SendMessageTimeoutW(h, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, 5000, &answer))
+            throw std::runtime_error("WM_COPYDATA was not answered");
+        return {{"answer", static_cast<long long>(answer)}};
+    }
+    if (cmd == "minimize" || cmd == "restore") {
+        HWND h = requireWindow(o);
+        ::ShowWindowAsync(h, cmd == "minimize" ? SW_MINIMIZE : SW_RESTORE);
+        return {{cmd, windowJson(h)}};
+    }
+    if (cmd == "msgbox" || cmd == "press-ok") {
+        Options box = o;
+        if (!box.className) box.className = L"#32770";
+        HWND top = requireWindow(box);
+        json buttons = json::array();
+        HWND text = nullptr;
+        std::vector<HWND> pushButtons;
+        for (HWND h : descendants(top)) {
+            const std::wstring cls = classOf(h);
+            if (_wcsicmp(cls.c_str(), L"Button") == 0) {
+                pushButtons.push_back(h);
+                buttons.push_back({{"id", ::GetDlgCtrlID(h)}, {"text", utf8(textOf(h))}});
+            } else if (_wcsicmp(cls.c_str(), L"Static") == 0 && ::GetDlgCtrlID(h) == 0xFFFF) {
+                text = h;
+            }
+        }
+        json j = {{"window", windowJson(top)},
+                  {"caption", utf8(textOf(top))},
+                  {"text", text ? utf8(textOf(text)) : std::string()},
+                  {"buttons", buttons}};
+        if (cmd == "press-ok") {
+            HWND ok = nullptr;
+            for (HWND b : pushButtons)
+                if (::GetDlgCtrlID(b) == IDOK) ok = b;
+            if (!ok && pushButtons.size() == 1) ok = pushButtons.front();
+            if (!ok) throw std::runtime_error("no OK button");
+            ::PostMessageW(top, WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(ok), BN_CLICKED), reinterpret_cast<LPARAM>(ok));
+            j["pressed"] = ::GetDlgCtrlID(ok);
+        }
+        return j;
+    }
+    throw UsageError{"unknown command " + cmd};
+}
+
+void writeOut(const std::string& path, const json& j) {
+    std::ofstream f(std::filesystem::path(wideArg(path.c_str())), std::ios::binary | std::ios::trunc);
+    f << j.dump(2) << "\n";
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    std::vector<std::string> args;
+    std::vector<std::wstring> wargs;
+    for (int i = 1; i < argc; ++i) {
+        wargs.emplace_back(argv[i]);
+        args.push_back(utf8(argv[i]));
+    }
+    std::string out;
+    for (size_t i = 0; i + 1 < args.size(); ++i)
+        if (args[i] == "--out") out = args[i + 1];
+    try {
+        const Options o = parse(args, wargs);
+        writeOut(o.out, json{{"ok", true}, {"result", run(o)}});
+        return 0;
+    } catch (const UsageError& e) {
+        if (!out.empty()) writeOut(out, json{{"ok", false}, {"error", e.message}, {"usage", true}});
+        return 2;
+    } catch (const std::exception& e) {
+        if (!out.empty()) writeOut(out, json{{"ok", false}, {"error", e.what()}});
+        return 1;
+    }
+}
