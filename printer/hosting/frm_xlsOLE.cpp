@@ -1,0 +1,55 @@
+#include "hosting/frm_xlsOLE.h"
+
+#include "support/win_error.h"
+
+namespace orvo {
+
+TfrmXlsOLE* frmXlsOLE = nullptr;
+
+TfrmXlsOLE::TfrmXlsOLE(const RECT& mainWindowRect, HWND owner) {
+    ClassSpec cls{L"TfrmXlsOLE"};
+    cls.background = ::GetSysColorBrush(COLOR_BTNFACE);
+    CreateSpec spec;
+    spec.style = WS_POPUP | WS_CLIPCHILDREN;  // no border, no caption bar: window size is client size
+    spec.title = L"frmXlsOLE";
+    spec.width = kClientWidth;
+    spec.height = kClientHeight;
+    spec.x = mainWindowRect.left + ((mainWindowRect.right - mainWindowRect.left) - kClientWidth) / 2;
+    spec.y = mainWindowRect.top + ((mainWindowRect.bottom - mainWindowRect.top) - kClientHeight) / 2;
+    spec.parent = owner;
+    create(cls, spec);
+
+    // 8 points at 96 pixels per inch.
+    font_.reset(::CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                              CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"MS Sans Serif"));
+    throwLastErrorIf(!font_, "CreateFont");
+    ::SendMessageW(hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+
+    container_ = std::make_unique<OleDocumentContainer>(hwnd(), kOleContainerId, kOleContainerBounds,
+                                                           OleBorderStyle::Single);
+    ::SendMessageW(container_->hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    frmXlsOLE = this;
+}
+
+TfrmXlsOLE::~TfrmXlsOLE() {
+    if (frmXlsOLE == this) frmXlsOLE = nullptr;
+    // The container and its object go before the window that holds them.
+    container_.reset();
+}
+
+void TfrmXlsOLE::showAtZeroSize() {
+    ::SetWindowPos(hwnd(), nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+}
+
+LRESULT TfrmXlsOLE::onMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_CLOSE:
+        // Only the end of the program takes the print host away.
+        ::ShowWindow(hwnd(), SW_HIDE);
+        return 0;
+    default:
+        return defaultProc(msg, wp, lp);
+    }
+}
+
+}  // namespace orvo
