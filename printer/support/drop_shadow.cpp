@@ -102,19 +102,21 @@ void DropShadow::redraw(bool makeVisible) {
     SIZE size{width, height};
     POINT origin{0, 0};
     BLENDFUNCTION blend{AC_SRC_OVER, 0, targetOpacity(), AC_SRC_ALPHA};
-    ::UpdateLayeredWindow(hwnd(), screen.get(), &place, &size, memory.get(), &origin, 0, &blend, ULW_ALPHA);
     const UINT flags = SWP_NOACTIVATE | SWP_NOOWNERZORDER | (makeVisible ? SWP_SHOWWINDOW : 0);
     if (isTopVisible(target_)) {
-        // Right behind a target that is on top: put the shadow on top, then
-        // the target over it. Wine passes only raises on to the X server, so
-        // this order also keeps the shadow below the target there.
+        // Right behind a target that is on top: the shadow goes on top, gets
+        // its picture, and the target is raised over it. Wine passes only
+        // raises on to the X server and maps a layered window when it first
+        // gets a picture, so this order keeps the shadow below there too.
         restacking_ = true;
         ::SetWindowPos(hwnd(), HWND_TOP, place.x, place.y, width, height, flags);
+        ::UpdateLayeredWindow(hwnd(), screen.get(), &place, &size, memory.get(), &origin, 0, &blend, ULW_ALPHA);
         ::SetWindowPos(target_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         restacking_ = false;
     } else {
         // Right behind the target.
         ::SetWindowPos(hwnd(), target_, place.x, place.y, width, height, flags);
+        ::UpdateLayeredWindow(hwnd(), screen.get(), &place, &size, memory.get(), &origin, 0, &blend, ULW_ALPHA);
     }
 }
 

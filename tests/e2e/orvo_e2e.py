@@ -169,6 +169,19 @@ def xdotool(*args, timeout=20):
                           stderr=subprocess.DEVNULL, timeout=timeout).stdout.decode()
 
 
+def x_stacking():
+    """The X server's top-level windows, top-most first, as
+    (X id, title, geometry (width, height, left, top)) tuples."""
+    out = subprocess.run(["xwininfo", "-root", "-children"], env=ENV, stdout=subprocess.PIPE,
+                         stderr=subprocess.DEVNULL, timeout=20).stdout.decode(errors="replace")
+    found = []
+    for line in out.splitlines():
+        m = re.match(r'\s+(0x[0-9a-f]+) (?:"(.*?)"|\(has no name\)):.*?\s(\d+)x(\d+)\+(-?\d+)\+(-?\d+)\s', line)
+        if m:
+            found.append((m.group(1), m.group(2) or "", tuple(int(m.group(i)) for i in range(3, 7))))
+    return found
+
+
 def cups_printers():
     """The CUPS queues and the default one, as Wine lists them."""
     env = dict(ENV, LANG="C", LC_ALL="C")

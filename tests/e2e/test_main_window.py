@@ -5,7 +5,7 @@ import time
 import unittest
 
 from orvo_e2e import (APP_TITLE, MAIN_CLASS, MAIN_TITLE, SHADOW_CLASS, WEB, OrvoTestCase, cups_printers,
-                      link_for, screen_size, wait_until, xdotool)
+                      link_for, screen_size, wait_until, x_stacking, xdotool)
 
 EXPANDED = 318
 COMPACT = 80
@@ -156,6 +156,7 @@ class ShadowTest(MainWindowTestCase):
                 (m["left"] - 16, m["top"] - 14, m["width"] + 32, m["height"] + 32)
 
         wait_until(lambda: placed(window), 5, message="the shadow around the window")
+        self.assert_shadow_below(window)
         # Drag the title strip: the window moves with the mouse, the shadow with it.
         x, y = window["rect"]["left"] + 250, window["rect"]["top"] + 12
         xdotool("mousemove", x, y, "mousedown", "1")
@@ -166,6 +167,21 @@ class ShadowTest(MainWindowTestCase):
             self.ui.main()), 5, message="the window to follow the drag")
         self.assertEqual(moved["rect"]["top"], window["rect"]["top"] + 30)
         wait_until(lambda: placed(moved), 5, message="the shadow to follow")
+        self.assert_shadow_below(moved)
+
+    def assert_shadow_below(self, window):
+        """On the screen (the X server's stacking) the window lies over its shadow."""
+        r = window["rect"]
+        main_geometry = (r["width"], r["height"], r["left"], r["top"])
+        shadow_geometry = (r["width"] + 32, r["height"] + 32, r["left"] - 16, r["top"] - 14)
+
+        def order():
+            stack = [geometry for _, _, geometry in x_stacking()]
+            if main_geometry in stack and shadow_geometry in stack:
+                return stack.index(main_geometry), stack.index(shadow_geometry)
+            return None
+        main_at, shadow_at = wait_until(order, 5, message="both windows on the X server")
+        self.assertLess(main_at, shadow_at)
 
     def minimise_and_restore(self, pid):
         self.ui("minimize", "--class", MAIN_CLASS)
