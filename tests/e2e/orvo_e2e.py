@@ -78,13 +78,16 @@ class UiDriver:
     def __init__(self, workdir):
         self.workdir = Path(workdir)
         self.calls = 0
+        # Selection added to every call: which process's windows the test
+        # looks at, so that other programs on the same display never answer.
+        self.scope = []
 
-    def __call__(self, command, *args, timeout_ms=5000, check=True):
+    def __call__(self, command, *args, timeout_ms=5000, check=True, scoped=True):
         self.calls += 1
         out = self.workdir / f"uidriver-{self.calls}.json"
         log = self.workdir / f"uidriver-{self.calls}.log"
         argv = ["wine", str(UIDRIVER), "--out", wine_path(out), command, "--timeout", str(timeout_ms)]
-        argv += [str(a) for a in args]
+        argv += [str(a) for a in args] + (self.scope if scoped else [])
         with open(log, "wb") as sink:
             proc = subprocess.run(argv, stdout=sink, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL,
                                   env=ENV, timeout=timeout_ms / 1000 + 20)
@@ -101,8 +104,17 @@ class UiDriver:
 
     # -- conveniences for the main window
     def main(self, *criteria, timeout_ms=5000, check=True):
+        """The main window; once found, later calls look at its process only."""
         r = self("find", "--class", MAIN_CLASS, *criteria, timeout_ms=timeout_ms, check=check)
-        return r["window"] if r else None
+        if not r:
+            return None
+        self.scope = ["--pid", str(r["window"]["pid"])]
+        return r["window"]
+
+    def expect_new_process(self):
+        """Before a start: every process that has windows now is someone else's."""
+        pids = sorted({w["pid"] for w in self("windows", timeout_ms=0, scoped=False)["windows"]})
+        self.scope = ["--exclude-pids", ",".join(map(str, pids))] if pids else []
 
     def main_control(self, name):
         return self("control", "--class", MAIN_CLASS, name)["control"]
@@ -269,6 +281,7 @@ class OrvoTestCase(unittest.TestCase):
         self._tmp.cleanup()
 
     def start(self, request=None, exe=PROGRAM):
+        self.ui.expect_new_process()
         p = Program(self.workdir, request, exe)
         self.programs.append(p)
         return p

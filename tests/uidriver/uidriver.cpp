@@ -9,6 +9,7 @@
 //   --title T   exact title        --class C    exact class name
 //   --pid N     owning process     --hwnd 0xH   this window
 //   --visible   visible only       --height N   window height N
+//   --exclude-pids N,N,...  windows of other processes than these
 //   --timeout MS  wait this long for a match (default 5000; 0 = look once)
 //
 // Commands:
@@ -38,6 +39,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <algorithm>
 #include <fstream>
 #include <optional>
 #include <string>
@@ -114,6 +116,7 @@ struct Options {
     std::vector<std::string> positional;
     std::optional<std::wstring> title, className;
     std::optional<DWORD> pid;
+    std::vector<DWORD> excludedPids;
     std::optional<HWND> hwnd;
     std::optional<int> height;
     bool visibleOnly = false;
@@ -142,6 +145,15 @@ Options parse(const std::vector<std::string>& args, const std::vector<std::wstri
         else if (a == "--title") o.title = wargs[value()];
         else if (a == "--class") o.className = wargs[value()];
         else if (a == "--pid") o.pid = static_cast<DWORD>(std::stoul(args[value()], nullptr, 0));
+        else if (a == "--exclude-pids") {
+            const std::string list = args[value()];
+            size_t start = 0;
+            while (start <= list.size()) {
+                const size_t comma = std::min(list.find(',', start), list.size());
+                if (comma > start) o.excludedPids.push_back(static_cast<DWORD>(std::stoul(list.substr(start, comma - start))));
+                start = comma + 1;
+            }
+        }
         else if (a == "--hwnd") o.hwnd = reinterpret_cast<HWND>(static_cast<uintptr_t>(std::stoull(args[value()], nullptr, 0)));
         else if (a == "--height") o.height = std::stoi(args[value()]);
         else if (a == "--visible") o.visibleOnly = true;
@@ -163,10 +175,12 @@ Options parse(const std::vector<std::string>& args, const std::vector<std::wstri
 bool matches(HWND h, const Options& o) {
     if (o.hwnd && *o.hwnd != h) return false;
     if (o.visibleOnly && !::IsWindowVisible(h)) return false;
-    if (o.pid) {
+    if (o.pid || !o.excludedPids.empty()) {
         DWORD pid = 0;
         ::GetWindowThreadProcessId(h, &pid);
-        if (pid != *o.pid) return false;
+        if (o.pid && pid != *o.pid) return false;
+        for (DWORD excluded : o.excludedPids)
+            if (pid == excluded) return false;
     }
     if (o.className && classOf(h) != *o.className) return false;
     if (o.title && textOf(h) != *o.title) return false;
