@@ -95,6 +95,7 @@ public:
         owner_ = nullptr;
         active_ = nullptr;
     }
+    void forgetActiveObject() noexcept { active_ = nullptr; }
     HWND frameWindow() const noexcept {
         HWND container = owner_ ? owner_->hwnd() : nullptr;
         return container ? ::GetAncestor(container, GA_ROOT) : nullptr;
@@ -169,6 +170,8 @@ public:
         owner_ = nullptr;
         frame_->detach();
     }
+    // A server that ends without saying goodbye must not stay referenced.
+    void forgetActiveObject() noexcept { frame_->forgetActiveObject(); }
     IOleClientSite* clientSite() noexcept { return this; }
     IAdviseSink* adviseSink() noexcept { return this; }
 
@@ -434,6 +437,7 @@ void OleDocumentContainer::destroyObject() noexcept {
     if (adviseConnection_) object->Unadvise(adviseConnection_);
     if (auto view = object.query<IViewObject>()) view->SetAdvise(aspect_, 0, nullptr);
     object->SetClientSite(nullptr);
+    site_->forgetActiveObject();
     inPlace_ = nullptr;
     object_ = nullptr;
     storage_ = nullptr;
@@ -552,10 +556,13 @@ RECT OleDocumentContainer::clientRect() const noexcept {
 RECT OleDocumentContainer::objectRect() const noexcept { return clientRect(); }
 
 void OleDocumentContainer::placeObject() noexcept {
-    if (!inPlace_) return;
+    if (!inPlace_ || placing_) return;
+    placing_ = true;  // a server that answers with OnPosRectChange is not heard twice
     RECT position = objectRect();
     RECT clip = clientRect();
-    inPlace_->SetObjectRects(&position, &clip);
+    ComPtr<IOleInPlaceObject> object = inPlace_;
+    object->SetObjectRects(&position, &clip);
+    placing_ = false;
 }
 
 // Sizes the container to the object's own extent. Only a change of that

@@ -119,6 +119,7 @@ private:
     bool inPlaceActive_ = false;
     bool uiActive_ = false;
     bool open_ = false;
+    bool placing_ = false;
     OleSizeMode sizeMode_ = OleSizeMode::Clip;
     OleBorderStyle border_;
 };
