@@ -132,3 +132,40 @@ class AgentHandOver(unittest.TestCase):
 
 if __name__ == "__main__":
     unittest.main()
+
+
+class AgentWithRealProgram(unittest.TestCase):
+    """Agent and the real orvo_Printer: the first link starts it, a second one
+    is handed to it and dropped."""
+
+    def setUp(self):
+        import orvo_e2e
+        self.e2e = orvo_e2e
+        if not orvo_e2e.PROGRAM.exists() or not orvo_e2e.UIDRIVER.exists():
+            self.skipTest("orvo_Printer or uidriver not built")
+        self.work = pathlib.Path(tempfile.mkdtemp(prefix="agent-real-", dir=ROOT))
+        self.ui = orvo_e2e.UiDriver(self.work)
+
+    def tearDown(self):
+        subprocess.run(["pkill", "-f", r"printer.orvo_Printer\.exe"], check=False)
+        set_icon_value(None)
+        subprocess.run(["rm", "-rf", str(self.work)], check=False)
+
+    def main_windows(self):
+        windows = self.ui("windows", timeout_ms=0, scoped=False)["windows"]
+        return [w for w in windows if w["class"] == self.e2e.MAIN_CLASS]
+
+    def test_second_link_goes_to_the_running_program(self):
+        set_icon_value(f'"{win_path(REAL_DIR / "orvo_Printer.exe")}",0')
+        self.ui.expect_new_process()
+        first = f"orvo:cmd=print&filename={self.e2e.WEB}/files/first.doc"
+        self.assertEqual(run_wine([str(AGENT), first]), 0)
+        window = self.ui.main("--visible", "--height", 318, timeout_ms=15000)
+
+        second = f"orvo:cmd=viewf&filename={self.e2e.WEB}/files/second.doc"
+        self.assertEqual(run_wine([str(AGENT), second]), 0)
+        time.sleep(1.0)
+        mains = self.main_windows()
+        self.assertEqual([w["pid"] for w in mains], [window["pid"]], "exactly the first instance runs")
+        # The running instance goes on with its own request: still the print choice.
+        self.assertEqual(mains[0]["client"]["height"], 318)

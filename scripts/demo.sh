@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# The demo: builds both programs, installs them into a folder of the test
+# Wine prefix, registers the orvo: scheme there, serves a sample report from
+# the test web server and opens an enciphered orvo: link through the shell,
+# under Wine + Xvfb. It then acts as a user would and reports what happened;
+# screenshots land in build/demo/.
+set -eu
+repo="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$repo"
+bash scripts/install-deps.sh
+bash scripts/configure.sh
+bash tests/harness/start-services.sh
+bash tests/harness/register-fakes.sh build/win
+exec /usr/bin/python3 scripts/demo.py "$@"
