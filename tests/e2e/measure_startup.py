@@ -19,7 +19,8 @@ import time
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
-from orvo_e2e import BUILD_DIR, ENV, MAIN_CLASS, PROGRAM, TEST_ROOT, UIDRIVER, Program, wine_path  # noqa: E402
+from orvo_e2e import (BUILD_DIR, ENV, MAIN_CLASS, PROGRAM, TEST_ROOT, UIDRIVER, Program, UiDriver,  # noqa: E402
+                      wine_path)
 
 BARE = BUILD_DIR / "tests" / "bare_window.exe"
 
@@ -27,8 +28,11 @@ BARE = BUILD_DIR / "tests" / "bare_window.exe"
 def one_run(workdir, exe, request, criteria):
     out = Path(workdir) / "seen.json"
     out.unlink(missing_ok=True)
+    # Windows of programs already running (other tests on the display) do not count.
+    ui = UiDriver(workdir)
+    ui.expect_new_process()
     watcher = subprocess.Popen(["wine", str(UIDRIVER), "--out", wine_path(out), "find", "--timeout", "20000",
-                                "--visible", *criteria],
+                                "--visible", *criteria, *ui.scope],
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=ENV)
     time.sleep(0.6)  # the driver is up and polling
     program = Program(workdir, request, exe)
