@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include "application.h"
+#include "hosting/frm_xlsOLE.h"
 #include "main/frm_Main.h"
 #include "support/unique.h"
 #include "support/win_error.h"
@@ -19,8 +20,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
 
         // The start windows, each hidden at first, in this order:
         orvo::TfrmMain frmMain;  // the main window: closing it ends the program
-        // the hidden print host TfrmXlsOLE and the floating title bar
-        // TfrmWriteRead_bar are created here, after the main window.
+        // The hidden print host, owned by the main window so it never shows in
+        // the task bar; it goes before the main window at the end.
+        RECT mainRect{};
+        ::GetWindowRect(frmMain.hwnd(), &mainRect);
+        orvo::TfrmXlsOLE printHost(mainRect, frmMain.hwnd());
+        // the floating title bar TfrmWriteRead_bar is created here, after them.
 
         // The main window shows as the loop starts; its first show decodes the request.
         frmMain.Show();

@@ -289,6 +289,7 @@ void TfrmMain::ShutDown() {
     ClosePreviewDocument();
     WaitForUploadWorker();
     TerminateViewer();
+    ReleasePrintHost();
     if (Application* app = theApplication()) app->terminate();
 }
 
@@ -301,10 +302,7 @@ void TfrmMain::TerminateViewer() {
 
 // ---- Flows built by later work
 
-void TfrmMain::btn_PrintClick() { notAvailable("Printing with set-up"); }
-void TfrmMain::btn_PrintFileClick() { notAvailable("Direct printing"); }
 void TfrmMain::btn_ViewFileClick() { notAvailable("The view flow"); }
-bool TfrmMain::PrepareReport(bool) { notAvailable("The report download"); }
 void TfrmMain::UsbKeyLogin(const std::string&) { notAvailable("The USB-key login"); }
 void TfrmMain::OpenReportForEditing() { notAvailable("Editing in Word"); }
 void TfrmMain::OpenDocumentForSealing() { notAvailable("Sealing in Word"); }

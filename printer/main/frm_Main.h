@@ -12,6 +12,8 @@
 #include "main/request_params.h"
 #include "support/controls.h"
 #include "support/drop_shadow.h"
+#include "support/http_client.h"
+#include "support/pumped_wait.h"
 #include "support/unique.h"
 #include "support/window.h"
 
@@ -35,6 +37,8 @@ public:
     // ---- Operations other windows and flows call
     void SetWindowLayout(bool expanded);
     std::string ReadDefaultPrinter();
+    // The user's temporary folder, ending in a path separator.
+    std::string GetTempFolder();
     // The orderly end of the program.
     void ShutDown();
 
@@ -62,6 +66,9 @@ public:
     MemoryBuffer FDownloadStream;
     MemoryBuffer FPreviewStream;
     UniqueHandle FViewerProcess;
+    // The window's own HTTP client, for the report download only: made at
+    // the first download and kept, so its cookies last for the run.
+    std::unique_ptr<HttpClient> IdHTTP;
 
 protected:
     LRESULT onMessage(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -83,12 +90,36 @@ private:
     void DecodeRequest();
     void FillPrinterList();
 
-    // ---- Flows that later work fills in. Each reports plainly that it is
-    // not available yet rather than pretending to run.
+    // ---- Report download (download_flow.cpp)
+    // Fetches the report if needed, then writes it to a time-stamped temp
+    // file (toFile) or builds FPreviewStream. False only when the download
+    // failed, or when another flow of this window is still running.
+    bool PrepareReport(bool toFile);
+    // The print buttons' download step: status text, then the fetch unless
+    // FDownloadStream is filled. False on failure, with the failure text shown.
+    bool DownloadReport();
+    void IdHTTPWorkBegin(std::uint64_t expected);
+    void IdHTTPWork(std::uint64_t transferred);
+    HttpClient& httpClient();
+    // The temp folder plus the 17-digit local time and FFileExt.
+    std::string TimestampedTempFile();
+    void WriteDownloadTo(const std::string& path);
+    void BuildPreviewStream();
+
+    // ---- Print flows (print_flow.cpp)
     void btn_PrintClick();
     void btn_PrintFileClick();
+    void ApplyChosenPrinter();
+    void MakeDefaultPrinter(const std::wstring& name);
+    void LoadPrintHost();
+    void PrintWithDialog();
+    void PrintWithoutDialog();
+    // Lets the print host's document go (unsaved) so its server can end.
+    void ReleasePrintHost() noexcept;
+
+    // ---- Flows that later work fills in. Each reports plainly that it is
+    // not available yet rather than pretending to run.
     void btn_ViewFileClick();
-    bool PrepareReport(bool toFile);
     void UsbKeyLogin(const std::string& request);
     // Edit mode after the download: the seal window opens the local copy in
     // Word with revisions tracked when FFileType is "1", then the main window
@@ -109,6 +140,9 @@ private:
     UniqueFont buttonFont_;
     UniqueBrush background_;
     bool shownOnce_ = false;
+    // The wait for a download dispatches messages: a second click must not
+    // start a second flow meanwhile.
+    ReentryGuard flowGuard_;
 };
 
 }  // namespace orvo

@@ -1,0 +1,121 @@
+// The print buttons of the main window: download if needed, make the chosen
+// printer the system default, load the report into the hidden print host
+// once per run, and let Word or Excel print it, with or without their print
+// dialog.
+#include <ole2.h>
+
+#include "hosting/frm_xlsOLE.h"
+#include "main/frm_Main.h"
+#include "main/local_name.h"
+#include "support/delimited_list.h"
+#include "support/dispatch.h"
+#include "support/win_error.h"
+#include "support/win_text.h"
+
+namespace orvo {
+namespace {
+
+constexpr size_t kMinFileUrlLength = 6;
+
+TfrmXlsOLE& printHost() {
+    if (!frmXlsOLE) throw AppError("The print host is not available");
+    return *frmXlsOLE;
+}
+
+bool isWordFile(const std::string& ext) { return ext == ".doc" || ext == ".docx"; }
+bool isExcelFile(const std::string& ext) { return ext == ".xls" || ext == ".xlsx"; }
+
+}  // namespace
+
+void TfrmMain::btn_PrintClick() {
+    if (FFileUrl.size() < kMinFileUrlLength) return;
+    auto running = flowGuard_.tryEnter();
+    if (!running) return;
+    if (!DownloadReport()) return;
+    Label1.setCaption(std::wstring(L"下载报表文件完成，请打印..."));
+    ApplyChosenPrinter();
+    if (printHost().OleContainer().empty()) LoadPrintHost();
+    PrintWithDialog();
+}
+
+void TfrmMain::btn_PrintFileClick() {
+    if (FFileUrl.size() < kMinFileUrlLength) return;
+    auto running = flowGuard_.tryEnter();
+    if (!running) return;
+    if (!DownloadReport()) return;
+    Label1.setCaption(std::wstring(L"正在打印..."));
+    ApplyChosenPrinter();
+    if (printHost().OleContainer().empty()) LoadPrintHost();
+    PrintWithoutDialog();
+}
+
+void TfrmMain::ApplyChosenPrinter() {
+    // Always against the default found at first show, which is never
+    // updated: after printing on B, choosing the start printer again leaves B
+    // the default.
+    const std::wstring current = lb_fileName.captionW();
+    const int index = FlatComboBox.selectedIndex();
+    const std::wstring chosen = index >= 0 ? FlatComboBox.itemW(index) : std::wstring();
+    if (chosen != current) MakeDefaultPrinter(chosen);
+}
+
+void TfrmMain::MakeDefaultPrinter(const std::wstring& name) {
+    // Looked up at run time in the spooler module the process already uses;
+    // the wide entry, so printer names outside the code page survive.
+    using SetDefaultPrinterFn = BOOL(WINAPI*)(LPCWSTR);
+    HMODULE spooler = ::GetModuleHandleW(L"winspool.drv");
+    throwLastErrorIf(spooler == nullptr, "winspool.drv");
+    auto setDefault = reinterpret_cast<SetDefaultPrinterFn>(
+        reinterpret_cast<void*>(::GetProcAddress(spooler, "SetDefaultPrinterW")));
+    throwLastErrorIf(setDefault == nullptr, "SetDefaultPrinter");
+    throwLastErrorIf(!setDefault(name.c_str()), "SetDefaultPrinter");
+}
+
+void TfrmMain::LoadPrintHost() {
+    TfrmXlsOLE& host = printHost();
+    OleDocumentContainer& container = host.OleContainer();
+    if (FFileExt == ".docx" || FFileExt == ".xlsx") {
+        // Word and Excel tell these formats by the file, so the report goes
+        // to disk under its own name when the request gives a safe one.
+        const std::string folder = GetTempFolder();
+        std::string name = safeReportFileName(LastPathItem(FRequest), FFileExt);
+        if (name.empty() || folder.size() + name.size() >= MAX_PATH) {
+            const std::string stamped = TimestampedTempFile();
+            name = stamped.substr(folder.size());
+        }
+        FLocalFile = folder + name;
+        WriteDownloadTo(FLocalFile);
+        host.showAtZeroSize();
+        container.createFromFile(FLocalFile);
+        container.activate(OLEIVERB_PRIMARY);
+    } else {
+        BuildPreviewStream();
+        host.showAtZeroSize();
+        container.loadFromStream(std::string_view(reinterpret_cast<const char*>(FPreviewStream.data()),
+                                                  FPreviewStream.size()));
+        container.activate(OLEIVERB_SHOW);
+    }
+}
+
+void TfrmMain::PrintWithDialog() { printHost().OleContainer().printWithHostDialog(); }
+
+void TfrmMain::PrintWithoutDialog() {
+    // Whatever the application says here goes unreported; the status line
+    // keeps "正在打印...".
+    try {
+        OleDocumentContainer& container = printHost().OleContainer();
+        if (isExcelFile(FFileExt)) {
+            Dispatch(container.automationObject()).object(L"Application").object(L"ActiveWorkBook").call(L"PrintOut");
+        }
+        if (isWordFile(FFileExt)) {
+            Dispatch(container.automationObject()).object(L"Application").object(L"ActiveDocument").call(L"PrintOut");
+        }
+    } catch (const std::exception&) {
+    }
+}
+
+void TfrmMain::ReleasePrintHost() noexcept {
+    if (frmXlsOLE) frmXlsOLE->OleContainer().destroyObject();
+}
+
+}  // namespace orvo
