@@ -131,13 +131,14 @@ class Program:
     """One run of orvo_Printer.exe under Wine, in a process group of its own so
     that it and anything it starts can be ended together."""
 
-    def __init__(self, workdir, request=None, exe=PROGRAM):
+    def __init__(self, workdir, request=None, exe=PROGRAM, env=None):
+        """env: variables added to the harness environment for this run only."""
         self.log_path = Path(workdir) / f"program-{int(time.time() * 1000)}.log"
         argv = ["wine", str(exe)] + ([] if request is None else [request])
         self.started_at = time.time()
         self._log = open(self.log_path, "wb")
         self.proc = subprocess.Popen(argv, stdout=self._log, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL,
-                                     env=ENV, cwd=str(workdir), start_new_session=True)
+                                     env=dict(ENV, **(env or {})), cwd=str(workdir), start_new_session=True)
 
     def wait(self, timeout):
         """The exit code, or None if it is still running after timeout seconds."""
@@ -280,9 +281,9 @@ class OrvoTestCase(unittest.TestCase):
             p.kill()
         self._tmp.cleanup()
 
-    def start(self, request=None, exe=PROGRAM):
+    def start(self, request=None, exe=PROGRAM, env=None):
         self.ui.expect_new_process()
-        p = Program(self.workdir, request, exe)
+        p = Program(self.workdir, request, exe, env)
         self.programs.append(p)
         return p
 

@@ -28,6 +28,9 @@
 //   minimize, restore    shows the window minimised or restored
 //   msgbox               a message box (class #32770): caption, text, buttons
 //   press-ok             presses the message box's OK (or only) button
+//   ping [CTL]           sends WM_NULL --count N times (default 20), --interval
+//                        MS apart (default 50), and reports how long each took
+//                        to be answered, with CTL's progress position at each
 //
 // CTL is a control id (decimal or 0x hex) or, in the main window, a control
 // name from its table (Label1, FlatComboBox, ...).
@@ -124,6 +127,8 @@ struct Options {
     bool viaCommand = false;
     std::optional<int> index;
     std::optional<std::wstring> itemText;
+    int count = 20;
+    int intervalMs = 50;
 };
 
 std::wstring wideArg(const char* s) {
@@ -161,6 +166,8 @@ Options parse(const std::vector<std::string>& args, const std::vector<std::wstri
         else if (a == "--command") o.viaCommand = true;
         else if (a == "--index") o.index = std::stoi(args[value()]);
         else if (a == "--text") o.itemText = wargs[value()];
+        else if (a == "--count") o.count = std::stoi(args[value()]);
+        else if (a == "--interval") o.intervalMs = std::stoi(args[value()]);
         else if (a.rfind("--", 0) == 0) throw UsageError{"unknown option " + a};
         else if (o.command.empty()) o.command = a;
         else o.positional.push_back(a);
@@ -464,6 +471,31 @@ json run(const Options& o) {
             j["pressed"] = ::GetDlgCtrlID(ok);
         }
         return j;
+    }
+    if (cmd == "ping") {
+        HWND top = requireWindow(o);
+        HWND gauge = o.positional.empty() ? nullptr : requireControl(top, o);
+        LARGE_INTEGER frequency{};
+        ::QueryPerformanceFrequency(&frequency);
+        json samples = json::array();
+        double worst = 0;
+        for (int i = 0; i < o.count; ++i) {
+            if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(o.intervalMs));
+            LARGE_INTEGER before{}, after{};
+            ::QueryPerformanceCounter(&before);
+            DWORD_PTR ignored = 0;
+            // A window that does not answer within 5 s counts as hung.
+            const bool answered = ::SendMessageTimeoutW(top, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored) != 0;
+            ::QueryPerformanceCounter(&after);
+            const double ms = 1000.0 * static_cast<double>(after.QuadPart - before.QuadPart) /
+                              static_cast<double>(frequency.QuadPart);
+            worst = std::max(worst, ms);
+            json sample = {{"ms", ms}, {"answered", answered}, {"at_ms", unixMillis()}};
+            if (gauge) sample["progress"] = send(gauge, PBM_GETPOS);
+            samples.push_back(sample);
+            if (!answered && !::IsWindow(top)) break;
+        }
+        return {{"samples", samples}, {"max_ms", worst}};
     }
     throw UsageError{"unknown command " + cmd};
 }
