@@ -1,0 +1,216 @@
+// The application object: Word.Application (and the Excel application that
+// embedded workbooks answer with), its document list, its events, quitting.
+#include <algorithm>
+#include "class_ids.h"
+#include "journal.h"
+#include "object_model.h"
+#include "office_objects.h"
+
+namespace orvo::fake {
+namespace {
+
+// Every application still running in this process, oldest first. Real
+// applications run until they quit, whoever holds references to them.
+std::vector<ComPtr<ApplicationObject>>& runningApplications() {
+    static auto* list = new std::vector<ComPtr<ApplicationObject>>();
+    return *list;
+}
+
+ApplicationObject* embeddingSlot[2] = {nullptr, nullptr};
+
+}  // namespace
+
+ApplicationObject::ApplicationObject(Suite suite, bool embedding)
+    : suite_(suite), embedding_(embedding), appEvents_(this, kDiidApplicationEvents) {
+    caption = suite == Suite::Word ? L"Microsoft Word" : L"Microsoft Excel";
+}
+
+ApplicationObject::~ApplicationObject() = default;
+
+ComPtr<ApplicationObject> ApplicationObject::start(Suite suite) {
+    auto app = ComPtr<ApplicationObject>::attach(new ApplicationObject(suite, false));
+    runningApplications().push_back(app);
+    return app;
+}
+
+ApplicationObject& ApplicationObject::embeddingServer(Suite suite) {
+    ApplicationObject*& slot = embeddingSlot[suite == Suite::Word ? 0 : 1];
+    if (!slot || slot->ended_) {
+        auto app = ComPtr<ApplicationObject>::attach(new ApplicationObject(suite, true));
+        app->visible = false;
+        runningApplications().push_back(app);
+        slot = app.get();
+    }
+    return *slot;
+}
+
+ApplicationObject* ApplicationObject::newestWord() {
+    auto& list = runningApplications();
+    for (auto it = list.rbegin(); it != list.rend(); ++it)
+        if ((*it)->suite_ == Suite::Word && !(*it)->embedding_ && !(*it)->ended_) return it->get();
+    // The embedding server counts only while it shows documents.
+    ApplicationObject* server = embeddingSlot[0];
+    return server && !server->ended_ && !server->documents_.empty() ? server : nullptr;
+}
+
+void ApplicationObject::ensureRunning() const {
+    if (ended_) throwServerGone();
+}
+
+DocumentObject* ApplicationObject::findByPath(const std::wstring& path) const {
+    for (const auto& e : documents_)
+        if (!e.doc->path.empty() && ::CompareStringOrdinal(e.doc->path.c_str(), -1, path.c_str(), -1, TRUE) == CSTR_EQUAL)
+            return e.doc;
+    return nullptr;
+}
+
+DocumentObject& ApplicationObject::requireActiveDocument() const {
+    ensureRunning();
+    if (!active_) {
+        if (suite_ == Suite::Word)
+            throwModelError(4248, L"This command is not available because no document is open.");
+        throwModelError(91, L"Object variable or With block variable not set");
+    }
+    return *active_;
+}
+
+void ApplicationObject::attach(DocumentObject* doc, bool owned) {
+    if (std::any_of(documents_.begin(), documents_.end(), [&](const Entry& e) { return e.doc == doc; })) return;
+    if (owned) doc->AddRef();
+    documents_.push_back({doc, owned});
+    activate(doc);
+}
+
+void ApplicationObject::detach(DocumentObject* doc, bool fireEvents) {
+    auto it = std::find_if(documents_.begin(), documents_.end(), [&](const Entry& e) { return e.doc == doc; });
+    if (it == documents_.end()) return;
+    bool owned = it->owned;
+    documents_.erase(it);
+    bool wasActive = active_ == doc;
+    if (wasActive) active_ = documents_.empty() ? nullptr : documents_.back().doc;
+    ComPtr<ApplicationObject> keep(this);
+    if (owned) doc->Release();
+    if (wasActive && fireEvents) fireApplicationEvent(kEventDocumentChange, L"DocumentChange");
+}
+
+void ApplicationObject::activate(DocumentObject* doc) {
+    if (active_ == doc) return;
+    active_ = doc;
+    fireApplicationEvent(kEventDocumentChange, L"DocumentChange");
+}
+
+ComPtr<DocumentObject> ApplicationObject::openFile(const std::wstring& path, bool readOnly, bool revert) {
+    ensureRunning();
+    wchar_t full[MAX_PATH * 2];
+    DWORD n = ::GetFullPathNameW(path.c_str(), ARRAYSIZE(full), full, nullptr);
+    std::wstring fullPath = (n && n < ARRAYSIZE(full)) ? std::wstring(full, n) : path;
+    if (DocumentObject* open = findByPath(fullPath)) {
+        if (!revert) {
+            activate(open);
+            return ComPtr<DocumentObject>(open);
+        }
+        open->close(false, false);
+    }
+    CLSID clsid;
+    Suite suite;
+    if (!classForFileName(fullPath, clsid, suite) || suite != suite_)
+        clsid = suite_ == Suite::Word ? kClsidWordDocument12 : kClsidExcelSheet12;
+    auto doc = ComPtr<DocumentObject>::attach(new DocumentObject(clsid, false));
+    doc->loadFromFile(fullPath, readOnly);
+    doc->app_ = ComPtr<ApplicationObject>(this);
+    doc->joined_ = true;
+    attach(doc.get(), true);
+    if (doc->joined_) doc->fireDocumentEvent(kEventOpen, L"Open");
+    return doc;
+}
+
+ComPtr<DocumentObject> ApplicationObject::newDocument() {
+    ensureRunning();
+    auto doc = ComPtr<DocumentObject>::attach(
+        new DocumentObject(suite_ == Suite::Word ? kClsidWordDocument12 : kClsidExcelSheet12, false));
+    doc->content.suite = suite_;
+    doc->content.name = (suite_ == Suite::Word ? L"Document" : L"Book") + std::to_wstring(++untitledCounter);
+    doc->app_ = ComPtr<ApplicationObject>(this);
+    doc->joined_ = true;
+    attach(doc.get(), true);
+    if (doc->joined_) doc->fireDocumentEvent(kEventNew, L"New");
+    return doc;
+}
+
+void ApplicationObject::quit(bool saveChanges) {
+    ensureRunning();
+    ComPtr<ApplicationObject> keep(this);
+    // Saving happens before anything closes, so a failed save leaves all open.
+    if (saveChanges)
+        for (const auto& e : std::vector<Entry>(documents_))
+            if (!e.doc->saved) e.doc->save();
+    ended_ = true;
+    while (!documents_.empty()) documents_.back().doc->close(false, false);
+    fireApplicationEvent(kEventQuit, L"Quit");
+    appEvents_.unadviseAll();
+    auto& list = runningApplications();
+    list.erase(std::remove_if(list.begin(), list.end(), [&](const auto& a) { return a.get() == this; }), list.end());
+}
+
+void ApplicationObject::fireApplicationEvent(DISPID id, const wchar_t* name) {
+    journalLine(L"Event " + label_ + L"." + name);
+    appEvents_.fire(id);
+}
+
+STDMETHODIMP ApplicationObject::QueryInterface(REFIID iid, void** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == kIidWordApplication || iid == kIidExcelApplication)
+        *out = static_cast<IDispatch*>(this);
+    else if (iid == IID_IConnectionPointContainer)
+        *out = static_cast<IConnectionPointContainer*>(this);
+    else
+        return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP_(ULONG) ApplicationObject::AddRef() { return ::InterlockedIncrement(&refs_); }
+
+STDMETHODIMP_(ULONG) ApplicationObject::Release() {
+    ULONG n = ::InterlockedDecrement(&refs_);
+    if (n == 0) delete this;
+    return n;
+}
+
+STDMETHODIMP ApplicationObject::GetTypeInfoCount(UINT* count) {
+    if (!count) return E_POINTER;
+    *count = 0;
+    return S_OK;
+}
+
+STDMETHODIMP ApplicationObject::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
+    if (info) *info = nullptr;
+    return DISP_E_BADINDEX;
+}
+
+STDMETHODIMP ApplicationObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+    return applicationMembers(suite_).getIDsOfNames(names, count, ids);
+}
+
+STDMETHODIMP ApplicationObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                       EXCEPINFO* excep, UINT* argErr) {
+    ComPtr<ApplicationObject> keep(this);
+    return applicationMembers(suite_).invoke(*this, label_, id, flags, params, result, excep, argErr,
+                                             [this] { ensureRunning(); });
+}
+
+STDMETHODIMP ApplicationObject::EnumConnectionPoints(IEnumConnectionPoints** out) {
+    return enumerateConnectionPoints({&appEvents_}, out);
+}
+
+STDMETHODIMP ApplicationObject::FindConnectionPoint(REFIID iid, IConnectionPoint** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (iid != appEvents_.iid()) return CONNECT_E_NOCONNECTION;
+    *out = &appEvents_;
+    AddRef();
+    return S_OK;
+}
+
+}  // namespace orvo::fake

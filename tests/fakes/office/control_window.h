@@ -1,0 +1,19 @@
+#pragma once
+// The hidden window through which tests act as the user of Word would
+// (save, edit, close, quit, open, new): see fake_office_control.h.
+#include <windows.h>
+
+namespace orvo::fake {
+
+HINSTANCE moduleHandle();
+
+// Creates the process's control window on the calling thread the first
+// time; later calls do nothing. Called when the first object is made, so
+// the window lives on the program's user-interface thread.
+void ensureControlWindow();
+
+// What the window does for each message; exposed for the window procedure
+// and for direct use. Returns an ORVO_FAKE_OFFICE_* result.
+LRESULT handleControlMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+}  // namespace orvo::fake

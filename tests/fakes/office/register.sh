@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Registers the Office substitute DLL in the test Wine prefix (the one
+# tests/harness/env.sh names), under Word's and Excel's class ids, with the
+# .doc/.docx/.xls/.xlsx extensions mapped to them. Safe to run again: the
+# entries are rewritten to point at the given DLL.
+#   register.sh path/to/orvo_fake_office.dll
+set -eu
+here="$(cd "$(dirname "$0")" && pwd)"
+. "$here/../../harness/env.sh"
+dll="${1:?usage: register.sh path/to/orvo_fake_office.dll}"
+[ -f "$dll" ] || { echo "register.sh: no such file: $dll" >&2; exit 1; }
+dll="$(cd "$(dirname "$dll")" && pwd)/$(basename "$dll")"
+log="$ORVO_TEST_ROOT/register-fake-office.log"
+winpath="$(winepath -w "$dll" 2>/dev/null)"
+if ! wine regsvr32 /s "$winpath" >"$log" 2>&1; then
+    echo "register.sh: regsvr32 failed for $winpath (see $log)" >&2
+    exit 1
+fi
+key='HKCR\CLSID\{000209FF-0000-0000-C000-000000000046}\InprocServer32'
+wine reg query "$key" /ve >"$log.query" 2>&1 || true
+if ! tr -d '\r' <"$log.query" | grep -qiF "$winpath"; then
+    echo "register.sh: $key does not name $winpath after registering" >&2
+    exit 1
+fi
+echo "registered $winpath"
