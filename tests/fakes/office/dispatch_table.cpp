@@ -260,8 +260,9 @@ HRESULT invoke(const std::vector<MemberView>& members, std::wstring_view source,
 
     if (failed) {
         ::VariantClear(&out);
-        journalLine(line + L" -> FAILED " + hex(fault.hr == DISP_E_EXCEPTION ? fault.scode : fault.hr) + L": " +
-                    fault.description);
+        std::wstring failure = line + L" -> FAILED " + hex(fault.hr == DISP_E_EXCEPTION ? fault.scode : fault.hr);
+        if (!fault.description.empty()) failure += L": " + fault.description;
+        journalLine(failure);
         if (fault.hr == DISP_E_EXCEPTION) {
             if (excep) {
                 *excep = EXCEPINFO{};

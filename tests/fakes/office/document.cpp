@@ -447,12 +447,13 @@ STDMETHODIMP DocumentObject::SetHostNames(LPCOLESTR app, LPCOLESTR obj) {
 }
 
 STDMETHODIMP DocumentObject::Close(DWORD saveOption) {
-    journalLine(L"OleObject.Close(" + std::to_wstring(saveOption) + L")");
+    const std::wstring line = L"OleObject.Close(" + std::to_wstring(saveOption) + L")";
+    journalLine(line);
     ComPtr<DocumentObject> keep(this);
     if (saveOption != OLECLOSE_NOSAVE && !saved && site_) {
         // No one answers a prompt here: PROMPTSAVE saves like SAVEIFDIRTY.
         HRESULT hr = site_->SaveObject();
-        if (FAILED(hr)) return noted(L"OleObject.Close", hr);
+        if (FAILED(hr)) return noted(line, hr);
         saved = true;
     }
     close(false, true);
@@ -778,11 +779,12 @@ STDMETHODIMP DocumentObject::Load(IStorage* storage) {
 }
 
 STDMETHODIMP DocumentObject::Save(IStorage* storage, BOOL sameAsLoad) {
-    journalLine(std::wstring(L"PersistStorage.Save(") + (sameAsLoad ? L"True" : L"False") + L")");
+    const std::wstring line = std::wstring(L"PersistStorage.Save(") + (sameAsLoad ? L"True" : L"False") + L")";
+    journalLine(line);
     DocumentContent out = content;
     out.name = displayName();
     HRESULT hr = writeStorage(storage, clsid_, out);
-    if (FAILED(hr)) return noted(L"PersistStorage.Save", hr);
+    if (FAILED(hr)) return noted(line, hr);
     if (sameAsLoad) saved = true;
     if (adviseHolder_) adviseHolder_->SendOnSave();
     return S_OK;
