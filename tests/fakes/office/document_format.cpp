@@ -36,13 +36,13 @@ long long parseInteger(std::string_view text, int base = 10) {
     return v;
 }
 
-Picture parsePicture(std::string_view spec) {
+Picture parsePicture(std::string_view fields) {
     Picture p;
     bool first = true;
-    while (!spec.empty()) {
+    while (!fields.empty()) {
         size_t space = spec.find(' ');
-        std::string_view word = spec.substr(0, space);
-        spec = space == std::string_view::npos ? std::string_view() : spec.substr(space + 1);
+        std::string_view word = fields.substr(0, space);
+        fields = space == std::string_view::npos ? std::string_view() : fields.substr(space + 1);
         if (word.empty()) continue;
         if (first) {
             if (word == "inline") p.floating = false;
