@@ -40,7 +40,7 @@ Picture parsePicture(std::string_view fields) {
     Picture p;
     bool first = true;
     while (!fields.empty()) {
-        size_t space = spec.find(' ');
+        size_t space = fields.find(' ');
         std::string_view word = fields.substr(0, space);
         fields = space == std::string_view::npos ? std::string_view() : fields.substr(space + 1);
         if (word.empty()) continue;
