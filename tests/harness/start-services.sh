@@ -19,6 +19,13 @@ start_xvfb() {
 }
 
 start_cups() {
+    # cups-filters types any job named *.doc as a Word file by its name and
+    # then refuses it; Wine sends PostScript, so let the content decide.
+    local types=/etc/cups/orvo-test.types
+    if [ ! -f "$types" ]; then
+        printf 'application/postscript\tstring(0,%%!) priority(150)\n' >"$types"
+        pidof cupsd >/dev/null && kill -HUP "$(pidof cupsd)" && sleep 1
+    fi
     if ! lpstat -r 2>/dev/null | grep -q 'is running'; then
         mkdir -p /run/cups
         (cupsd >"$ORVO_TEST_ROOT/cupsd.log" 2>&1 || true)
