@@ -24,12 +24,12 @@ start_cups() {
     local types=/etc/cups/orvo-test.types
     if [ ! -f "$types" ]; then
         printf 'application/postscript\tstring(0,%%!) priority(150)\n' >"$types"
-        pidof cupsd >/dev/null && kill -HUP "$(pidof cupsd)" && sleep 1
+        pkill -HUP -x cupsd && sleep 1
     fi
-    if ! lpstat -r 2>/dev/null | grep -q 'is running'; then
+    if ! LC_ALL=C lpstat -r 2>/dev/null | grep -q 'is running'; then
         mkdir -p /run/cups
         (cupsd >"$ORVO_TEST_ROOT/cupsd.log" 2>&1 || true)
-        for _ in $(seq 50); do lpstat -r 2>/dev/null | grep -q 'is running' && break; sleep 0.1; done
+        for _ in $(seq 50); do LC_ALL=C lpstat -r 2>/dev/null | grep -q 'is running' && break; sleep 0.1; done
     fi
     local ppd=lsb/usr/cups-pdf/CUPS-PDF_opt.ppd
     lpinfo -m 2>/dev/null | grep -q CUPS-PDF_opt || ppd=lsb/usr/cups-pdf/CUPS-PDF_noopt.ppd
