@@ -20,6 +20,7 @@ import tempfile
 import time
 import unittest
 import urllib.request
+import uuid
 from pathlib import Path
 
 REPO = Path(__file__).resolve().parents[2]
@@ -111,6 +112,11 @@ class UiDriver:
         self.scope = ["--pid", str(r["window"]["pid"])]
         return r["window"]
 
+    def follow(self, program):
+        """Later calls look at the windows of this run only."""
+        if program.tag:
+            self.scope = ["--cmdline-has", program.tag]
+
     def expect_new_process(self):
         """Before a start: every process that has windows now is someone else's."""
         pids = sorted({w["pid"] for w in self("windows", timeout_ms=0, scoped=False)["windows"]})
@@ -129,12 +135,17 @@ class UiDriver:
 
 class Program:
     """One run of orvo_Printer.exe under Wine, in a process group of its own so
-    that it and anything it starts can be ended together."""
+    that it and anything it starts can be ended together.
+
+    A run with a request also gets a second, unique argument (the program
+    reads only the first): the UI driver finds this run's windows by it, even
+    when other programs share the display."""
 
     def __init__(self, workdir, request=None, exe=PROGRAM, env=None):
         """env: variables added to the harness environment for this run only."""
         self.log_path = Path(workdir) / f"program-{int(time.time() * 1000)}.log"
-        argv = ["wine", str(exe)] + ([] if request is None else [request])
+        self.tag = None if request is None else f"--e2e-run={uuid.uuid4().hex}"
+        argv = ["wine", str(exe)] + ([] if request is None else [request, self.tag])
         self.started_at = time.time()
         self._log = open(self.log_path, "wb")
         self.proc = subprocess.Popen(argv, stdout=self._log, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL,
@@ -284,6 +295,7 @@ class OrvoTestCase(unittest.TestCase):
     def start(self, request=None, exe=PROGRAM, env=None):
         self.ui.expect_new_process()
         p = Program(self.workdir, request, exe, env)
+        self.ui.follow(p)
         self.programs.append(p)
         return p
 

@@ -3,7 +3,7 @@
 if(WIN32)
   add_executable(uidriver uidriver/uidriver.cpp)
   target_include_directories(uidriver PRIVATE ${CMAKE_SOURCE_DIR}/printer)
-  target_link_libraries(uidriver PRIVATE json_dep user32 comctl32)
+  target_link_libraries(uidriver PRIVATE json_dep user32 comctl32 ntdll)
   target_link_options(uidriver PRIVATE -municode)
   set_target_properties(uidriver PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
 

@@ -10,6 +10,7 @@
 //   --pid N     owning process     --hwnd 0xH   this window
 //   --visible   visible only       --height N   window height N
 //   --exclude-pids N,N,...  windows of other processes than these
+//   --cmdline-has T  windows of processes whose command line contains T
 //   --timeout MS  wait this long for a match (default 5000; 0 = look once)
 //
 // Commands:
@@ -37,6 +38,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <winternl.h>
 
 #include <chrono>
 #include <cstdio>
@@ -44,6 +46,7 @@
 #include <filesystem>
 #include <algorithm>
 #include <fstream>
+#include <map>
 #include <optional>
 #include <string>
 #include <thread>
@@ -120,6 +123,7 @@ struct Options {
     std::optional<std::wstring> title, className;
     std::optional<DWORD> pid;
     std::vector<DWORD> excludedPids;
+    std::optional<std::wstring> commandLineHas;
     std::optional<HWND> hwnd;
     std::optional<int> height;
     bool visibleOnly = false;
@@ -159,6 +163,7 @@ Options parse(const std::vector<std::string>& args, const std::vector<std::wstri
                 start = comma + 1;
             }
         }
+        else if (a == "--cmdline-has") o.commandLineHas = wargs[value()];
         else if (a == "--hwnd") o.hwnd = reinterpret_cast<HWND>(static_cast<uintptr_t>(std::stoull(args[value()], nullptr, 0)));
         else if (a == "--height") o.height = std::stoi(args[value()]);
         else if (a == "--visible") o.visibleOnly = true;
@@ -179,15 +184,42 @@ Options parse(const std::vector<std::string>& args, const std::vector<std::wstri
 
 // ---- Windows
 
+// Another process's command line, read from its process parameters (Wine
+// has no query for it); empty when it cannot be read.
+std::wstring commandLineOf(DWORD pid) {
+    static std::map<DWORD, std::wstring> known;
+    if (auto it = known.find(pid); it != known.end()) return it->second;
+    std::wstring line;
+    if (HANDLE h = ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid)) {
+        PROCESS_BASIC_INFORMATION basic{};
+        ULONG length = 0;
+        PEB peb{};
+        RTL_USER_PROCESS_PARAMETERS params{};
+        SIZE_T got = 0;
+        if (::NtQueryInformationProcess(h, ProcessBasicInformation, &basic, sizeof basic, &length) == 0 &&
+            ::ReadProcessMemory(h, basic.PebBaseAddress, &peb, sizeof peb, &got) &&
+            ::ReadProcessMemory(h, peb.ProcessParameters, &params, sizeof params, &got) &&
+            params.CommandLine.Length > 0) {
+            line.resize(params.CommandLine.Length / sizeof(wchar_t));
+            if (!::ReadProcessMemory(h, params.CommandLine.Buffer, line.data(), params.CommandLine.Length, &got))
+                line.clear();
+        }
+        ::CloseHandle(h);
+    }
+    known[pid] = line;
+    return line;
+}
+
 bool matches(HWND h, const Options& o) {
     if (o.hwnd && *o.hwnd != h) return false;
     if (o.visibleOnly && !::IsWindowVisible(h)) return false;
-    if (o.pid || !o.excludedPids.empty()) {
+    if (o.pid || !o.excludedPids.empty() || o.commandLineHas) {
         DWORD pid = 0;
         ::GetWindowThreadProcessId(h, &pid);
         if (o.pid && pid != *o.pid) return false;
         for (DWORD excluded : o.excludedPids)
             if (pid == excluded) return false;
+        if (o.commandLineHas && commandLineOf(pid).find(*o.commandLineHas) == std::wstring::npos) return false;
     }
     if (o.className && classOf(h) != *o.className) return false;
     if (o.title && textOf(h) != *o.title) return false;
