@@ -48,6 +48,9 @@ start_wine() {
     # Persistent server, started inside the X session.
     wineserver -p >/dev/null 2>&1 || true
     wine cmd /c exit >"$ORVO_TEST_ROOT/warmup.log" 2>&1 || true
+    # A crash must end the test at once, not wait behind winedbg's dialog.
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+        >>"$ORVO_TEST_ROOT/warmup.log" 2>&1 || true
 }
 
 start_web() {
