@@ -149,7 +149,11 @@ class DownloadTest(FlowTestCase):
             self.assertEqual(box["caption"], APP_TITLE)
             self.ui("press-ok", "--hwnd", box["window"]["hwnd"])
             self.assertEqual(self.label(), text)
-        self.assertEqual(len(self.requests_for(token)), 1)
+        requests = self.requests_for(token)
+        self.assertEqual(len(requests), 1)
+        headers = {k.lower(): v for k, v in requests[0]["headers"]}
+        self.assertEqual(headers["accept"], "text/html, */*")
+        self.assertEqual(headers["user-agent"], "Mozilla/3.0 (compatible; Indy Library)")
         gauge = self.control("FlatGauge")["progress"]
         self.assertEqual((gauge["pos"], gauge["max"]), (size, size))
 
@@ -172,8 +176,8 @@ class DownloadTest(FlowTestCase):
 
 
 class SlowDownloadTest(FlowTestCase):
-    SIZE = 60000
-    STEP = 2000  # per 100 ms: three seconds in all
+    SIZE = 120000
+    STEP = 2000  # per 100 ms: six seconds in all
 
     def slow_url(self, token):
         return f"{WEB}/gen/{self.SIZE}/{token}.txt?trickle={self.STEP}"
@@ -183,6 +187,8 @@ class SlowDownloadTest(FlowTestCase):
         program, window = self.start_on(self.slow_url(token))
         self.click("btn_PrintFile")
         wait_until(lambda: 0 < self.control("FlatGauge")["progress"]["pos"], 5, message="the transfer to start")
+        self.assertEqual(self.label(), GENERATING)
+        self.assertEqual(self.control("FlatGauge")["progress"]["max"], self.SIZE)
         # A second click, and the other button, while the first flow runs: ignored.
         self.click("btn_PrintFile")
         self.click("btn_Print")
@@ -194,8 +200,6 @@ class SlowDownloadTest(FlowTestCase):
         positions = [s["progress"] for s in pings["samples"]]
         self.assertEqual(positions, sorted(positions))
         self.assertGreaterEqual(len(set(positions)), 4, f"the bar moves: {positions}")
-        self.assertEqual(self.control("FlatGauge")["progress"]["max"], self.SIZE)
-        self.assertEqual(self.label(), GENERATING)
 
         box = wait_until(lambda: self.box(window["pid"], 1000), 15, message="the end of the first flow")
         gauge = self.control("FlatGauge")["progress"]
