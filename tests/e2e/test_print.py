@@ -8,6 +8,7 @@ queue of every job by number."""
 
 import os
 import re
+import shutil
 import subprocess
 import time
 import unittest
@@ -80,6 +81,7 @@ class PrintTestCase(FlowTestCase):
         self.folder = self.token("f")
         self.web_dir = TEST_ROOT / "web" / "flows" / self.folder
         self.web_dir.mkdir(parents=True)
+        self.addCleanup(shutil.rmtree, self.web_dir, ignore_errors=True)
 
     def document(self, file_name, *options):
         """A sample document served at the returned address."""
