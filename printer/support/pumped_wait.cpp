@@ -12,6 +12,12 @@ namespace {
 // window that keeps producing messages cannot hide the end of the work.
 constexpr int kMessagesPerPass = 64;
 
+// How long an ending program waits for cancelled work. A blocking WinHTTP
+// call on a server that accepts and then says nothing only returns when the
+// server does, and the work holds references into the waiting frame, so it
+// can be neither abandoned nor waited for without end.
+constexpr DWORD kQuitGraceMs = 2000;
+
 }  // namespace
 
 WaitCancelled::WaitCancelled() : AppError(wideToGbk(L"操作已取消")) {}
@@ -88,6 +94,14 @@ void runPumped(const std::function<void(UiQueue&)>& work) {
     for (;;) {
         if (std::exception_ptr e = queue.drain(); e && !uiError) uiError = e;
         if (::WaitForSingleObject(done.get(), 0) == WAIT_OBJECT_0) break;
+        if (quit) {
+            // The program is ending: serve nothing more, give the work a
+            // moment to see the cancellation, then end the process rather
+            // than linger invisibly behind a silent server.
+            if (::WaitForSingleObject(done.get(), kQuitGraceMs) != WAIT_OBJECT_0)
+                ::ExitProcess(static_cast<UINT>(quitCode));
+            break;
+        }
 
         DWORD r = ::MsgWaitForMultipleObjectsEx(2, handles, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         if (r == WAIT_OBJECT_0 + 2) {

@@ -218,6 +218,16 @@ class SlowDownloadTest(FlowTestCase):
         self.assertEnds(program, timeout=5)
         self.assertEqual(self.ui.windows_of(window["pid"]), [])
 
+    def test_closing_the_window_while_the_server_says_nothing_ends_the_program(self):
+        # The server accepts and then stays silent far longer than the test.
+        token = self.token()
+        program, window = self.start_on(f"{WEB}/gen/64/{token}.doc?delay_ms=60000")
+        self.click("btn_PrintFile")
+        wait_until(lambda: self.requests_for(token), 5, message="the request to arrive")
+        self.click("ImgBtn1")
+        self.assertEnds(program, timeout=6)
+        self.assertEqual(self.ui.windows_of(window["pid"]), [])
+
 
 if __name__ == "__main__":
     unittest.main()
