@@ -12,13 +12,13 @@ Application* g_application = nullptr;
 Application* theApplication() { return g_application; }
 
 Application::Application() {
-    ClassSpec cls{L"TApplication"};
-    CreateSpec spec;
-    spec.style = WS_POPUP | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX;
-    spec.title = kApplicationTitle;
-    spec.x = spec.y = 0;
-    spec.width = spec.height = 0;
-    create(cls, spec);
+    ClassParams cls{L"TApplication"};
+    CreateParams params;
+    params.style = WS_POPUP | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX;
+    params.title = kApplicationTitle;
+    params.x = params.y = 0;
+    params.width = params.height = 0;
+    create(cls, params);
     g_application = this;
 }
 

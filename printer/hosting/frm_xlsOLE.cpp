@@ -7,17 +7,17 @@ namespace orvo {
 TfrmXlsOLE* frmXlsOLE = nullptr;
 
 TfrmXlsOLE::TfrmXlsOLE(const RECT& mainWindowRect, HWND owner) {
-    ClassSpec cls{L"TfrmXlsOLE"};
+    ClassParams cls{L"TfrmXlsOLE"};
     cls.background = ::GetSysColorBrush(COLOR_BTNFACE);
-    CreateSpec spec;
-    spec.style = WS_POPUP | WS_CLIPCHILDREN;  // no border, no caption bar: window size is client size
-    spec.title = L"frmXlsOLE";
-    spec.width = kClientWidth;
-    spec.height = kClientHeight;
-    spec.x = mainWindowRect.left + ((mainWindowRect.right - mainWindowRect.left) - kClientWidth) / 2;
-    spec.y = mainWindowRect.top + ((mainWindowRect.bottom - mainWindowRect.top) - kClientHeight) / 2;
-    spec.parent = owner;
-    create(cls, spec);
+    CreateParams params;
+    params.style = WS_POPUP | WS_CLIPCHILDREN;  // no border, no caption bar: window size is client size
+    params.title = L"frmXlsOLE";
+    params.width = kClientWidth;
+    params.height = kClientHeight;
+    params.x = mainWindowRect.left + ((mainWindowRect.right - mainWindowRect.left) - kClientWidth) / 2;
+    params.y = mainWindowRect.top + ((mainWindowRect.bottom - mainWindowRect.top) - kClientHeight) / 2;
+    params.parent = owner;
+    create(cls, params);
 
     // 8 points at 96 pixels per inch.
     font_.reset(::CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,

@@ -301,17 +301,17 @@ private:
 
 OleDocumentContainer::OleDocumentContainer(HWND parent, int controlId, const RECT& bounds, OleBorderStyle border)
     : site_(ComPtr<Site>::attach(new Site(this))), border_(border) {
-    ClassSpec cls{kContainerClass};
-    CreateSpec spec;
-    spec.style = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | WS_TABSTOP |
+    ClassParams cls{kContainerClass};
+    CreateParams params;
+    params.style = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | WS_TABSTOP |
                  (border == OleBorderStyle::Single ? WS_BORDER : 0);
-    spec.x = bounds.left;
-    spec.y = bounds.top;
-    spec.width = bounds.right - bounds.left;
-    spec.height = bounds.bottom - bounds.top;
-    spec.parent = parent;
+    params.x = bounds.left;
+    params.y = bounds.top;
+    params.width = bounds.right - bounds.left;
+    params.height = bounds.bottom - bounds.top;
+    params.parent = parent;
     try {
-        create(cls, spec);
+        create(cls, params);
     } catch (...) {
         site_->detach();
         throw;

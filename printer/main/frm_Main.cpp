@@ -40,18 +40,18 @@ ControlPlace place(HWND parent, int id, int left, int top, int width, int height
 
 TfrmMain::TfrmMain() {
     background_.reset(::CreateSolidBrush(kBackground.ref()));
-    ClassSpec cls{ctl::kMainClass};
+    ClassParams cls{ctl::kMainClass};
     cls.icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP));
-    CreateSpec spec;
+    CreateParams params;
     // Borderless; the system menu and minimise box let the task bar minimise it.
-    spec.style = WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX;
-    spec.exStyle = WS_EX_APPWINDOW;
-    spec.title = ctl::kMainCaption;
-    spec.x = 0;
-    spec.y = 0;
-    spec.width = kDesignWidth;
-    spec.height = kDesignHeight;
-    create(cls, spec);
+    params.style = WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX;
+    params.exStyle = WS_EX_APPWINDOW;
+    params.title = ctl::kMainCaption;
+    params.x = 0;
+    params.y = 0;
+    params.width = kDesignWidth;
+    params.height = kDesignHeight;
+    create(cls, params);
 
     font_ = makeFont(kFontFace, 14);
     titleFont_ = makeFont(kFontFace, 13);

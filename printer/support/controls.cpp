@@ -499,15 +499,15 @@ LRESULT FlatGauge::onControlMessage(UINT msg, WPARAM wp, LPARAM lp) {
 void Panel::create(const ControlPlace& place, Rgb background) {
     background_.reset(::CreateSolidBrush(background.ref()));
     id_ = place.id;
-    ClassSpec cls{L"TPanel"};
-    CreateSpec spec;
-    spec.style = WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | (place.visible ? WS_VISIBLE : 0);
-    spec.x = place.left;
-    spec.y = place.top;
-    spec.width = place.width;
-    spec.height = place.height;
-    spec.parent = place.parent;
-    Window::create(cls, spec);
+    ClassParams cls{L"TPanel"};
+    CreateParams params;
+    params.style = WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | (place.visible ? WS_VISIBLE : 0);
+    params.x = place.left;
+    params.y = place.top;
+    params.width = place.width;
+    params.height = place.height;
+    params.parent = place.parent;
+    Window::create(cls, params);
     ::SetWindowLongPtrW(hwnd(), GWLP_ID, place.id);
 }
 

@@ -41,13 +41,13 @@ bool isTopVisible(HWND hwnd) {
 }  // namespace
 
 DropShadow::DropShadow(HWND target, Rgb color) : target_(target), color_(color) {
-    ClassSpec cls{kClassName};
-    CreateSpec spec;
-    spec.exStyle = WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE | WS_EX_TRANSPARENT;
-    spec.style = WS_POPUP;
-    spec.x = spec.y = 0;
-    spec.width = spec.height = 0;
-    create(cls, spec);
+    ClassParams cls{kClassName};
+    CreateParams params;
+    params.exStyle = WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE | WS_EX_TRANSPARENT;
+    params.style = WS_POPUP;
+    params.x = params.y = 0;
+    params.width = params.height = 0;
+    create(cls, params);
     ::SetWindowSubclass(target_, &DropShadow::targetProc, kTargetSubclassId, reinterpret_cast<DWORD_PTR>(this));
 }
 

@@ -13,7 +13,7 @@ Window::~Window() {
     }
 }
 
-void Window::create(const ClassSpec& cls, const CreateSpec& spec) {
+void Window::create(const ClassParams& cls, const CreateParams& params) {
     HINSTANCE instance = ::GetModuleHandleW(nullptr);
     WNDCLASSEXW wc{};
     if (!::GetClassInfoExW(instance, cls.name, &wc)) {
@@ -28,8 +28,8 @@ void Window::create(const ClassSpec& cls, const CreateSpec& spec) {
         wc.lpszClassName = cls.name;
         throwLastErrorIf(!::RegisterClassExW(&wc), "RegisterClassEx");
     }
-    HWND h = ::CreateWindowExW(spec.exStyle, cls.name, spec.title.c_str(), spec.style, spec.x, spec.y, spec.width,
-                               spec.height, spec.parent, nullptr, instance, this);
+    HWND h = ::CreateWindowExW(params.exStyle, cls.name, params.title.c_str(), params.style, params.x, params.y, params.width,
+                               params.height, params.parent, nullptr, instance, this);
     throwLastErrorIf(h == nullptr, "CreateWindowEx");
 }
 

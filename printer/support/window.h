@@ -17,14 +17,14 @@ public:
     HWND hwnd() const noexcept { return hwnd_; }
 
 protected:
-    struct ClassSpec {
+    struct ClassParams {
         const wchar_t* name;
         UINT style = 0;
         HCURSOR cursor = nullptr;    // default: the arrow
         HBRUSH background = nullptr;  // default: none (the window paints itself)
         HICON icon = nullptr;
     };
-    struct CreateSpec {
+    struct CreateParams {
         DWORD exStyle = 0;
         DWORD style = WS_OVERLAPPEDWINDOW;
         std::wstring title;
@@ -33,7 +33,7 @@ protected:
     };
 
     // Registers the class once per process and creates the window; throws on failure.
-    void create(const ClassSpec& cls, const CreateSpec& spec);
+    void create(const ClassParams& cls, const CreateParams& params);
     virtual LRESULT onMessage(UINT msg, WPARAM wp, LPARAM lp);
     LRESULT defaultProc(UINT msg, WPARAM wp, LPARAM lp) { return ::DefWindowProcW(hwnd_, msg, wp, lp); }
     // Called after WM_NCDESTROY, when the handle is gone.

@@ -17,15 +17,15 @@ namespace orvo::test {
 class HostWindow : public Window {
 public:
     HostWindow() {
-        ClassSpec cls{L"OrvoContainerTestHost"};
+        ClassParams cls{L"OrvoContainerTestHost"};
         cls.background = ::GetSysColorBrush(COLOR_BTNFACE);
-        CreateSpec spec;
-        spec.style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
-        spec.title = L"container test";
-        spec.x = spec.y = 40;
-        spec.width = 480;
-        spec.height = 360;
-        create(cls, spec);
+        CreateParams params;
+        params.style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+        params.title = L"container test";
+        params.x = params.y = 40;
+        params.width = 480;
+        params.height = 360;
+        create(cls, params);
     }
 };
 

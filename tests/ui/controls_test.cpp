@@ -25,14 +25,14 @@ namespace {
 class Host : public Window {
 public:
     explicit Host(DWORD style = WS_POPUP, int x = 100, int y = 100, int w = 300, int h = 200) {
-        ClassSpec cls{L"ControlsTestHost"};
-        CreateSpec spec;
-        spec.style = style;
-        spec.x = x;
-        spec.y = y;
-        spec.width = w;
-        spec.height = h;
-        create(cls, spec);
+        ClassParams cls{L"ControlsTestHost"};
+        CreateParams params;
+        params.style = style;
+        params.x = x;
+        params.y = y;
+        params.width = w;
+        params.height = h;
+        create(cls, params);
     }
 
 protected:

@@ -288,19 +288,19 @@ std::string controlName(HWND top, int id) {
     return {};
 }
 
-int resolveControlId(HWND top, const std::string& spec) {
+int resolveControlId(HWND top, const std::string& params) {
     for (const auto& c : orvo::ctl::kMainControls)
-        if (spec == c.name) {
-            if (!isMainWindow(top)) throw UsageError{"control names apply to the main window only: " + spec};
+        if (params == c.name) {
+            if (!isMainWindow(top)) throw UsageError{"control names apply to the main window only: " + params};
             return c.id;
         }
     try {
         size_t used = 0;
-        const int id = std::stoi(spec, &used, 0);
-        if (used == spec.size()) return id;
+        const int id = std::stoi(params, &used, 0);
+        if (used == params.size()) return id;
     } catch (...) {
     }
-    throw UsageError{"unknown control " + spec};
+    throw UsageError{"unknown control " + params};
 }
 
 std::vector<HWND> descendants(HWND top) {
