@@ -13,6 +13,7 @@ REPO = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(REPO / "tests" / "e2e"))
 
 import orvo_e2e as e2e  # noqa: E402
+from test_print import PDF_DIR, jobs_titled, set_wine_default_printer  # noqa: E402
 
 DEMO_DIR = REPO / "build" / "demo"
 INSTALL_DIR = e2e.TEST_ROOT / "install"
@@ -55,28 +56,29 @@ def install_programs():
     say(f"installed Agent.exe and orvo_Printer.exe in {INSTALL_DIR} and registered the orvo: scheme")
 
 
-def sample_report():
-    """A Word report on the test web server; a real compound document when
-    the Office substitute's document tool is built."""
+def sample_report(name):
+    """A Word report (a compound document the Office substitute serves) on
+    the test web server."""
     WEB_ROOT.mkdir(parents=True, exist_ok=True)
-    docgen = next(iter(sorted(e2e.BUILD_DIR.rglob("fake_office_docgen.exe"))), None)
-    target = WEB_ROOT / "demo-report.doc"
-    if docgen is not None:
-        wine(docgen, "doc", e2e.wine_path(target))
+    docgen = e2e.BUILD_DIR / "tests" / "fakes" / "office" / "fake_office_docgen.exe"
+    target = WEB_ROOT / name
+    wine(docgen, e2e.wine_path(target), "--name", name, "--text", "orvo demo report")
     if not target.exists():
-        target.write_bytes(b"demo report\r\n")
+        raise SystemExit(f"could not make the sample report {target}")
     return f"{e2e.WEB}/files/{target.name}"
 
 
 def open_link(link):
-    """As a browser does: the shell looks the scheme up and starts Agent."""
+    """As the browser does through the scheme's open command: Agent with the
+    link as its first argument. (Wine's own URL launcher drops links longer
+    than about 260 characters, and enciphered links are longer.)"""
     say(f"opening {link[:72]}{'...' if len(link) > 72 else ''}")
-    return subprocess.Popen(["wine", "start", link], env=e2e.ENV, stdout=subprocess.DEVNULL,
-                            stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+    return subprocess.Popen(["wine", str(INSTALL_DIR / "Agent.exe"), link], env=e2e.ENV,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
 
 
 def describe_main_window(ui):
-    window = ui.main("--visible", timeout_ms=20000)
+    window = ui.main("--visible", "--height", 318, timeout_ms=20000)
     controls = ui.main_controls()
     visible = {name: c for name, c in controls.items() if c.get("visible")}
     say(f"main window \"{window['title']}\" shown, client {window['client']['width']}x{window['client']['height']}")
@@ -85,14 +87,31 @@ def describe_main_window(ui):
             say(f"  {name}: {visible[name].get('text', '')}")
     combo = controls.get("FlatComboBox", {}).get("combo")
     if combo:
-        say(f"  printers: {', '.join(combo['items'])} (selected: {combo['selected']})")
+        say(f"  printers: {', '.join(combo['items'])} (selected: {combo['items'][combo['selected']]})")
     return window
+
+
+def print_directly(ui, printer, title):
+    """As the user: choose a printer, press "直接打印", wait for the job."""
+    ui("pick", "--class", e2e.MAIN_CLASS, "FlatComboBox", "--text", printer)
+    say(f"chose {printer} and pressed 直接打印")
+    ui("click", "--class", e2e.MAIN_CLASS, "btn_PrintFile")
+    jobs = e2e.wait_until(lambda: (lambda j: j if j and all(q for _, q in j) else None)(jobs_titled(title)),
+                          60, step=0.25, message=f"a print job titled {title}")
+    status = ui.main_control("Label1")["text"]
+    gauge = ui.main_control("FlatGauge")["progress"]
+    say(f"  status line: {status}; progress {gauge['pos']}/{gauge['max']} bytes")
+    for number, queue in jobs:
+        pdf = next(iter(PDF_DIR.glob(f"{title}*-job_{number}.pdf")), None)
+        say(f"  CUPS job {number} printed on {queue}" + (f" (cups-pdf wrote {pdf})" if pdf else ""))
 
 
 def main():
     DEMO_DIR.mkdir(parents=True, exist_ok=True)
     install_programs()
-    url = sample_report()
+    set_wine_default_printer("Printer_A")
+    title = f"demo-{int(time.time())}.doc"
+    url = sample_report(title)
     request = (f"cmd=print&filename={url}&title=%E6%8A%A5%E8%A1%A8&server=http://127.0.0.1:{e2e.WEB_PORT}/upload"
                "&type=0&guid=demo-1&x=0")
     link = e2e.link_for(request)
@@ -109,12 +128,15 @@ def main():
         window = describe_main_window(ui)
         shot = e2e.screenshot(DEMO_DIR / "print-choice.png")
         say(f"screenshot: {shot}")
+        print_directly(ui, "Printer_B", title)
+        shot = e2e.screenshot(DEMO_DIR / "printed.png")
+        say(f"screenshot: {shot}")
         ui("close", "--class", e2e.MAIN_CLASS, check=False)
         time.sleep(1)
         say("closed the main window")
     finally:
         opener.wait(timeout=30)
-        subprocess.run(["pkill", "-f", "orvo_Printer.exe"], check=False)
+        subprocess.run(["pkill", "-f", r"install.orvo_Printer\.exe"], check=False)
         shutil.rmtree(work, ignore_errors=True)
     say("done")
 
