@@ -28,8 +28,9 @@ constexpr Rgb kText{30, 30, 30};
 constexpr Rgb kShadowColor{82, 82, 82};
 constexpr wchar_t kFontFace[] = L"微软雅黑";
 
-[[noreturn]] void notAvailable(const char* what) {
-    throw AppError(std::string(what) + " is not available in this build");
+// Modes whose flow this build does not have yet say so plainly.
+[[noreturn]] void notAvailable(const wchar_t* feature) {
+    throw AppError(wideToGbk(std::wstring(L"此版本尚未提供") + feature + L"功能"));
 }
 
 ControlPlace place(HWND parent, int id, int left, int top, int width, int height, bool visible = true) {
@@ -302,10 +303,10 @@ void TfrmMain::TerminateViewer() {
 
 // ---- Flows built by later work
 
-void TfrmMain::btn_ViewFileClick() { notAvailable("The view flow"); }
-void TfrmMain::UsbKeyLogin(const std::string&) { notAvailable("The USB-key login"); }
-void TfrmMain::OpenReportForEditing() { notAvailable("Editing in Word"); }
-void TfrmMain::OpenDocumentForSealing() { notAvailable("Sealing in Word"); }
+void TfrmMain::btn_ViewFileClick() { notAvailable(L"文件浏览"); }
+void TfrmMain::UsbKeyLogin(const std::string&) { notAvailable(L"USB Key 登录"); }
+void TfrmMain::OpenReportForEditing() { notAvailable(L"Word 文档编辑"); }
+void TfrmMain::OpenDocumentForSealing() { notAvailable(L"文档盖章"); }
 
 // This build creates neither the preview window nor the upload worker, so
 // there is no embedded document to close and no worker to wait for.
