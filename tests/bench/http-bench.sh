@@ -9,11 +9,8 @@ repo="$(cd "$(dirname "$0")/../.." && pwd)"
 cd "$repo"
 bytes="${1:-52428800}"
 rounds="${2:-3}"
-build=build/http-win
-if [ ! -f "$build/build.ninja" ] && [ ! -f "$build/Makefile" ]; then
-    gen=""; command -v ninja >/dev/null && gen="-G Ninja"
-    cmake -S . -B "$build" $gen -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null
-fi
+build="${ORVO_BUILD_DIR:-build/win}"
+[ -f "$build/CMakeCache.txt" ] || bash scripts/configure.sh
 cmake --build "$build" --target http_bench -j2 >/dev/null
 bash tests/harness/start-services.sh >/dev/null
 . tests/harness/env.sh
