@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "link_encoder.h"
+#include "support/app_error.h"
 
 namespace orvo::test {
 
@@ -17,5 +18,16 @@ std::string payloadOfBlocks(const link::KeyPair& key, const std::vector<std::str
 
 // A well-formed block around data (0x00, type, padding 0xAB..., 0x00, data reversed).
 std::string blockAround(const link::KeyPair& key, const std::string& data, char type = 0x02);
+
+// The message of the AppError f raises, or "no error".
+template <typename F>
+std::string errorOf(F&& f) {
+    try {
+        f();
+    } catch (const AppError& e) {
+        return e.what();
+    }
+    return "no error";
+}
 
 }  // namespace orvo::test

@@ -11,20 +11,11 @@
 
 using namespace orvo;
 using orvo::test::blockAround;
+using orvo::test::errorOf;
 using orvo::test::payloadOfBlocks;
 using orvo::test::testKey;
 
 namespace {
-
-template <typename F>
-std::string errorOf(F&& f) {
-    try {
-        f();
-    } catch (const AppError& e) {
-        return e.what();
-    }
-    return "no error";
-}
 
 std::string decode(const link::KeyPair& key, std::string_view payload) {
     return DecodeSysPayload(payload, key.modulusText, key.exponentText, key.selector);

@@ -9,18 +9,9 @@
 
 using namespace orvo;
 using orvo::test::testKey;
+using orvo::test::errorOf;
 
 namespace {
-
-template <typename F>
-std::string errorOf(F&& f) {
-    try {
-        f();
-    } catch (const AppError& e) {
-        return e.what();
-    }
-    return "no error";
-}
 
 // Fields already holding something, to see what parsing leaves alone.
 RequestFields filledFields() { return {"url", "ext", "title", "server", "type", "guid"}; }
