@@ -6,6 +6,16 @@ namespace orvo {
 
 TfrmXlsOLE* frmXlsOLE = nullptr;
 
+namespace {
+
+// Where the host's top-left corner goes to be centred on rect.
+POINT centredOn(const RECT& rect) {
+    return {rect.left + ((rect.right - rect.left) - TfrmXlsOLE::kClientWidth) / 2,
+            rect.top + ((rect.bottom - rect.top) - TfrmXlsOLE::kClientHeight) / 2};
+}
+
+}  // namespace
+
 TfrmXlsOLE::TfrmXlsOLE(const RECT& mainWindowRect, HWND owner) {
     ClassParams cls{L"TfrmXlsOLE"};
     cls.background = ::GetSysColorBrush(COLOR_BTNFACE);
@@ -14,8 +24,9 @@ TfrmXlsOLE::TfrmXlsOLE(const RECT& mainWindowRect, HWND owner) {
     params.title = L"frmXlsOLE";
     params.width = kClientWidth;
     params.height = kClientHeight;
-    params.x = mainWindowRect.left + ((mainWindowRect.right - mainWindowRect.left) - kClientWidth) / 2;
-    params.y = mainWindowRect.top + ((mainWindowRect.bottom - mainWindowRect.top) - kClientHeight) / 2;
+    const POINT at = centredOn(mainWindowRect);
+    params.x = at.x;
+    params.y = at.y;
     params.parent = owner;
     create(cls, params);
 
@@ -38,7 +49,17 @@ TfrmXlsOLE::~TfrmXlsOLE() {
 }
 
 void TfrmXlsOLE::showAtZeroSize() {
-    ::SetWindowPos(hwnd(), nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    // Centred on the main window where it is now: it was still unplaced when
+    // the host was created, and the print dialog opens near its owner.
+    UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW;
+    RECT mainRect{};
+    POINT at{};
+    HWND owner = ::GetWindow(hwnd(), GW_OWNER);
+    if (owner && ::GetWindowRect(owner, &mainRect))
+        at = centredOn(mainRect);
+    else
+        flags |= SWP_NOMOVE;
+    ::SetWindowPos(hwnd(), nullptr, at.x, at.y, 0, 0, flags);
 }
 
 LRESULT TfrmXlsOLE::onMessage(UINT msg, WPARAM wp, LPARAM lp) {

@@ -78,6 +78,17 @@ TEST_F(PrintHostTest, ShownAtZeroSizeItIsVisibleWithNoAreaAndTheMainWindowKeepsT
     EXPECT_TRUE(::IsWindowVisible(host.hwnd()));
 }
 
+TEST_F(PrintHostTest, ShownItIsCentredOnTheMainWindowWhereItIsNow) {
+    // The main window is placed and laid out only after the host exists.
+    TfrmXlsOLE host(mainRect, mainWindow.hwnd());
+    ::SetWindowPos(mainWindow.hwnd(), nullptr, 300, 200, 506, 318, SWP_NOZORDER | SWP_NOACTIVATE);
+    host.showAtZeroSize();
+    RECT outer{};
+    ::GetWindowRect(host.hwnd(), &outer);
+    EXPECT_EQ(outer.left, 300 + (506 - 328) / 2);
+    EXPECT_EQ(outer.top, 200 + (318 - 136) / 2);
+}
+
 TEST_F(PrintHostTest, TheProgramWideReferenceReachesItWhileItLives) {
     EXPECT_EQ(frmXlsOLE, nullptr);
     {
