@@ -2,6 +2,7 @@
 // (once per run), its progress on FlatGauge, the status texts, and what the
 // bytes become: a time-stamped temp file or the container stream.
 #include <algorithm>
+#include <new>
 
 #include "main/frm_Main.h"
 #include "main/temp_name.h"
@@ -59,6 +60,10 @@ bool TfrmMain::DownloadReport() {
         Label1.setCaption(std::wstring(L"下载报表文件失败，请重试..."));
         return false;
     } catch (const WaitCancelled&) {
+        Label1.setCaption(std::wstring(L"下载报表文件失败，请重试..."));
+        return false;
+    } catch (const std::bad_alloc&) {
+        // A report too large for this machine is a failed download too.
         Label1.setCaption(std::wstring(L"下载报表文件失败，请重试..."));
         return false;
     }

@@ -16,6 +16,7 @@ constexpr DWORD kChunkBytes = 64 * 1024;
 // An error reply is kept for its message (JSON, usually); more than this is
 // not worth holding.
 constexpr std::uint64_t kMaxErrorBodyBytes = 1 << 20;
+constexpr std::uint64_t kUpfrontReserveBytes = 64ull << 20;
 constexpr int kWorkCoalesceKey = 1;
 
 std::string gbk(const wchar_t* text) { return wideToGbk(text); }
@@ -300,8 +301,10 @@ std::vector<std::uint8_t> HttpClient::execute(const std::string& url, const wcha
         if (lengthKnown && announced > limit)
             throw HttpError(HttpError::Kind::TooLarge, gbk(L"服务器返回的内容过大：") + std::to_string(announced) +
                                                            gbk(L" 字节，上限 ") + std::to_string(limit) + gbk(L" 字节"));
-        // Exactly the announced size, so the buffer is never copied to grow.
-        if (lengthKnown) received.reserve(static_cast<std::size_t>(announced));
+        // The announced size, so the buffer is not copied to grow; but no
+        // more than a usual report up front, since any server can announce
+        // a gigabyte and then send nothing.
+        if (lengthKnown) received.reserve(static_cast<std::size_t>(std::min(announced, kUpfrontReserveBytes)));
     }
 
     for (;;) {

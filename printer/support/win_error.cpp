@@ -1,6 +1,7 @@
 #include "support/win_error.h"
 
 #include <cstdio>
+#include <new>
 #include "support/win_text.h"
 
 namespace orvo {
@@ -46,6 +47,11 @@ void showErrorBox(HWND owner, const std::string& gbkMessage) {
     ::MessageBoxW(owner, gbkToWide(errorBoxText(gbkMessage)).c_str(), L"orvo_Printer", MB_OK | MB_ICONERROR);
 }
 
-void showErrorBox(HWND owner, const std::exception& error) { showErrorBox(owner, std::string(error.what())); }
+void showErrorBox(HWND owner, const std::exception& error) {
+    if (dynamic_cast<const std::bad_alloc*>(&error))
+        showErrorBox(owner, wideToGbk(L"内存不足，无法完成操作"));
+    else
+        showErrorBox(owner, std::string(error.what()));
+}
 
 }  // namespace orvo
