@@ -24,6 +24,11 @@ std::wstring readIconValue() {
         if (::RegQueryValueExW(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &bytes) ==
             ERROR_SUCCESS)
             value = buffer.data();
+        if (type == REG_EXPAND_SZ && !value.empty()) {
+            DWORD n = ::ExpandEnvironmentStringsW(value.c_str(), nullptr, 0);
+            std::vector<wchar_t> expanded(n + 1, L'\0');
+            if (n && ::ExpandEnvironmentStringsW(value.c_str(), expanded.data(), n + 1)) value = expanded.data();
+        }
     }
     ::RegCloseKey(key);
     return value;
@@ -39,11 +44,12 @@ std::wstring firstArgument() {
 
 std::string toRequestBytes(const std::wstring& text) {
     if (text.empty()) return {};
-    int n = ::WideCharToMultiByte(kRequestCodePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                  nullptr, nullptr);
+    // No look-alike substitutes: a character outside GBK becomes "?".
+    int n = ::WideCharToMultiByte(kRequestCodePage, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
+                                  nullptr, 0, "?", nullptr);
     std::string bytes(static_cast<size_t>(n), '\0');
-    ::WideCharToMultiByte(kRequestCodePage, 0, text.data(), static_cast<int>(text.size()), bytes.data(), n, nullptr,
-                          nullptr);
+    ::WideCharToMultiByte(kRequestCodePage, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
+                          bytes.data(), n, "?", nullptr);
     return bytes;
 }
 

@@ -25,12 +25,16 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
         RECT mainRect{};
         ::GetWindowRect(frmMain.hwnd(), &mainRect);
         orvo::TfrmXlsOLE printHost(mainRect, frmMain.hwnd());
-        // the floating title bar TfrmWriteRead_bar is created here, after them.
+        // The floating title bar joins here, after them, with the view flow.
 
         // The main window shows as the loop starts; its first show decodes the request.
         frmMain.Show();
         return application.run();
     } catch (const std::exception& e) {
+        // Windows destroyed on the way out may have asked the loop to end;
+        // that request must not close the box before it is read.
+        MSG quit;
+        ::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
         orvo::showErrorBox(nullptr, e);
         return 1;
     }

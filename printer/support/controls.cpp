@@ -92,6 +92,9 @@ LRESULT CALLBACK Control::subclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
     } catch (const std::exception& e) {
         showErrorBox(::GetAncestor(hwnd, GA_ROOT), e);
         return 0;
+    } catch (...) {
+        showErrorBox(::GetAncestor(hwnd, GA_ROOT), wideToGbk(L"未知错误"));
+        return 0;
     }
 }
 
@@ -578,7 +581,7 @@ std::optional<std::wstring> OpenFileDialog::execute(HWND owner) const {
     if (!::GetOpenFileNameW(&ofn)) {
         const DWORD error = ::CommDlgExtendedError();
         if (error == 0) return std::nullopt;  // cancelled
-        throw AppError("Open dialog failed (" + std::to_string(error) + ")");
+        throw AppError(wideToGbk(L"无法打开文件选择对话框 (") + std::to_string(error) + ")");
     }
     path.resize(std::wcslen(path.c_str()));
     return path;

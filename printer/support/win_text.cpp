@@ -15,9 +15,16 @@ std::wstring toWide(unsigned codePage, std::string_view text) {
 
 std::string fromWide(unsigned codePage, std::wstring_view text) {
     if (text.empty()) return {};
-    int n = ::WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    // No look-alike substitutes (µ must not become μ in a file name): a
+    // character outside the code page becomes "?". UTF-8 takes neither.
+    const bool legacy = codePage != CP_UTF8;
+    const DWORD flags = legacy ? WC_NO_BEST_FIT_CHARS : 0;
+    const char* fallback = legacy ? "?" : nullptr;
+    int n = ::WideCharToMultiByte(codePage, flags, text.data(), static_cast<int>(text.size()), nullptr, 0, fallback,
+                                  nullptr);
     std::string out(static_cast<size_t>(n), '\0');
-    ::WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+    ::WideCharToMultiByte(codePage, flags, text.data(), static_cast<int>(text.size()), out.data(), n, fallback,
+                          nullptr);
     return out;
 }
 

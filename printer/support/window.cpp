@@ -1,6 +1,7 @@
 #include "support/window.h"
 
 #include "support/win_error.h"
+#include "support/win_text.h"
 
 namespace orvo {
 
@@ -59,7 +60,7 @@ LRESULT CALLBACK Window::staticProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     } catch (const std::exception& e) {
         showErrorBox(hwnd, e);
     } catch (...) {
-        showErrorBox(hwnd, std::string("Unknown error"));
+        showErrorBox(hwnd, wideToGbk(L"未知错误"));
     }
     return 0;
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include <exception>
 #include "support/win_error.h"
+#include "support/win_text.h"
 
 namespace orvo {
 
@@ -11,7 +12,7 @@ void guardEvent(HWND owner, F&& handler) noexcept {
     } catch (const std::exception& e) {
         showErrorBox(owner, e);
     } catch (...) {
-        showErrorBox(owner, std::string("Unknown error"));
+        showErrorBox(owner, wideToGbk(L"未知错误"));
     }
 }
 

@@ -236,13 +236,18 @@ def _build_key():
 
 
 def link_for(text):
-    """An orvo: link that enciphers text with the tested build's key, or None
-    when the link builder or a key matching the build is missing."""
+    """An orvo: link that enciphers text with the tested build's key; None
+    when the link builder or the key file is missing (a build keyed with
+    another key fails instead)."""
     if not (LINK_TOOL.exists() and KEY_FILE.exists()):
         return None
     m = re.search(r"^ORVO_RSA_MODULUS=(\S+)$", KEY_FILE.read_text(), re.M)
-    if not m or m.group(1) != _build_key():
+    if not m:
         return None
+    if m.group(1) != _build_key():
+        # A key file beside a build keyed otherwise is a broken set-up, not a
+        # reason to leave decoding untested.
+        raise AssertionError(f"{BUILD_DIR} is not keyed with {KEY_FILE}; run scripts/configure.sh")
     out = subprocess.run([str(LINK_TOOL), "link", "--key", str(KEY_FILE), "--from-utf8", text],
                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=30, check=True)
     return out.stdout.decode().strip()

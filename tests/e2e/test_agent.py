@@ -130,9 +130,6 @@ class AgentHandOver(unittest.TestCase):
         self.assertEqual(self.lines(), [])
 
 
-if __name__ == "__main__":
-    unittest.main()
-
 
 class AgentWithRealProgram(unittest.TestCase):
     """Agent and the real orvo_Printer: the first link starts it, a second one
@@ -169,3 +166,7 @@ class AgentWithRealProgram(unittest.TestCase):
         self.assertEqual([w["pid"] for w in mains], [window["pid"]], "exactly the first instance runs")
         # The running instance goes on with its own request: still the print choice.
         self.assertEqual(mains[0]["client"]["height"], 318)
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -8,6 +8,9 @@
 #include "support/container_stream.h"
 #include "support/delimited_list.h"
 #include "support/percent.h"
+#ifdef _WIN32
+#include "support/win_text.h"
+#endif
 
 using namespace orvo;
 using Items = std::vector<std::string>;
@@ -83,6 +86,19 @@ TEST(Codepage, UnicodeToGbk) {
     EXPECT_EQ(unicodeToGbk(U"\u00D7\u3000\uFF3C\u2215"), "\xA1\xC1\xA1\xA1\xA3\xDC\xA8\x4D");
     EXPECT_EQ(unicodeToGbk(U"a\U0001F600b\u00A5\u2022\uE000\U000F0000\u301C\u0080\u00A0\uFEFF\uFFFD"), "a?b?????????");
 }
+
+#ifdef _WIN32
+TEST(Codepage, WindowsBoundaryConvertsLikeTheCore) {
+    // Text from the command line or a dialog goes through wideToGbk: it must
+    // give the core's bytes, "?" and never a look-alike (µ is not μ).
+    const std::u32string samples[] = {U"\u62A5\u8868 x", U"5\u00B5m.doc", U"\u00C0\u00A6\u00AD", U"\u4E57\u20AC"};
+    for (const std::u32string& text : samples) {
+        const std::wstring wide(text.begin(), text.end());
+        EXPECT_EQ(orvo::wideToGbk(wide), unicodeToGbk(text));
+    }
+    EXPECT_EQ(orvo::wideToGbk(L"5\u00B5m.doc"), "5?m.doc");
+}
+#endif
 
 TEST(Codepage, Utf8Step) {
     EXPECT_EQ(utf8StepToGbk("\xE6\x8A\xA5\xE8\xA1\xA8"), "\xB1\xA8\xB1\xED");
