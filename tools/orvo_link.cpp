@@ -10,6 +10,7 @@
 // --from-utf8 asks for a conversion; on Windows the command line is Unicode
 // and is always converted.
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -70,7 +71,9 @@ Options parseArguments(const std::vector<std::string>& args) {
 
 orvo::link::KeyPair readKeyFile(const std::string& path) {
     if (path.empty()) throw UsageError{"--key FILE is required"};
-    std::ifstream in(path, std::ios::binary);
+    // Arguments are UTF-8 on both systems; on Windows a narrow file name
+    // would go through the ANSI code page.
+    std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
     if (!in) throw AppError("cannot read key file " + path);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     return orvo::link::parseKeyEnv(text);
