@@ -80,9 +80,15 @@ std::string queueOf(const std::wstring& title) {
         ADD_FAILURE() << "no cups-pdf output for " << narrow(title) << " in " << narrow(pdfFolder());
         return {};
     }
-    std::string page = httpGet(L"/jobs?which_jobs=all");
-    std::string marker = "</A>-" + std::to_string(job) + "&nbsp;";
-    size_t at = page.find(marker);
+    // The job list comes 100 to a page, and the machine's job history grows.
+    const std::string marker = "</A>-" + std::to_string(job) + "&nbsp;";
+    std::string page;
+    size_t at = std::string::npos;
+    for (int first = 0; at == std::string::npos; first += 100) {
+        page = httpGet((L"/jobs?which_jobs=all&first=" + std::to_wstring(first)).c_str());
+        if (page.find("</A>-") == std::string::npos) break;  // past the last page
+        at = page.find(marker);
+    }
     if (at == std::string::npos) {
         ADD_FAILURE() << "CUPS does not list job " << job;
         return {};
