@@ -56,7 +56,12 @@ start_wine() {
 start_web() {
     local server="$repo/tests/server/server.py"
     [ -f "$server" ] || return 0
-    if curl -s -o /dev/null "http://127.0.0.1:$ORVO_WEB_PORT/_ping" 2>/dev/null; then return; fi
+    if curl -s -o /dev/null "http://127.0.0.1:$ORVO_WEB_PORT/_ping" 2>/dev/null; then
+        # Ours only if it serves this run's folder; another run's server
+        # would answer every test with files from elsewhere.
+        [ -f "$ORVO_TEST_ROOT/web.pid" ] && kill -0 "$(cat "$ORVO_TEST_ROOT/web.pid")" 2>/dev/null && return
+        log "port $ORVO_WEB_PORT is taken by another test web server; stop it or set ORVO_WEB_PORT"; exit 1
+    fi
     /usr/bin/python3 "$server" --port "$ORVO_WEB_PORT" --root "$ORVO_TEST_ROOT/web" >"$ORVO_TEST_ROOT/web.log" 2>&1 &
     echo $! >"$ORVO_TEST_ROOT/web.pid"
     for _ in $(seq 50); do curl -s -o /dev/null "http://127.0.0.1:$ORVO_WEB_PORT/_ping" && return; sleep 0.1; done
