@@ -319,12 +319,8 @@ LRESULT TfrmMain::onMessage(UINT msg, WPARAM wp, LPARAM lp) {
     LRESULT reflected = 0;
     if (reflectToControl(msg, wp, lp, reflected)) return reflected;
     switch (msg) {
-    case WM_ERASEBKGND: {
-        RECT rc{};
-        ::GetClientRect(hwnd(), &rc);
-        ::FillRect(reinterpret_cast<HDC>(wp), &rc, background_.get());
-        return 1;
-    }
+    case WM_ERASEBKGND:
+        return eraseBackground(hwnd(), reinterpret_cast<HDC>(wp), background_.get());
     case WM_TIMER:
         if (wp == Timer1.id()) guardEvent(hwnd(), [this] { Timer1Timer(); });
         return 0;

@@ -151,6 +151,13 @@ void Control::setFont(HFONT font) {
     captionChanged();
 }
 
+LRESULT eraseBackground(HWND hwnd, HDC dc, HBRUSH brush) {
+    RECT rc{};
+    ::GetClientRect(hwnd, &rc);
+    ::FillRect(dc, &rc, brush);
+    return 1;
+}
+
 bool reflectToControl(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     switch (msg) {
     case WM_COMMAND:
@@ -524,12 +531,8 @@ LRESULT Panel::onMessage(UINT msg, WPARAM wp, LPARAM lp) {
     LRESULT reflected = 0;
     if (reflectToControl(msg, wp, lp, reflected)) return reflected;
     switch (msg) {
-    case WM_ERASEBKGND: {
-        RECT rc{};
-        ::GetClientRect(hwnd(), &rc);
-        ::FillRect(reinterpret_cast<HDC>(wp), &rc, background_.get());
-        return 1;
-    }
+    case WM_ERASEBKGND:
+        return eraseBackground(hwnd(), reinterpret_cast<HDC>(wp), background_.get());
     case WM_SIZE:
         for (const Anchor& a : anchors_) {
             const RECT rc = a.control->bounds();

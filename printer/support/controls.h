@@ -77,6 +77,7 @@ protected:
 
 private:
     friend bool reflectToControl(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+
     static LRESULT CALLBACK subclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR self);
     HWND hwnd_ = nullptr;
     int id_ = 0;
@@ -86,6 +87,9 @@ private:
 // For parents: WM_COMMAND, WM_DRAWITEM and WM_CTLCOLOR* from our controls go
 // to the control object. True when the control handled it.
 bool reflectToControl(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+
+// WM_ERASEBKGND for windows that keep their own background brush.
+LRESULT eraseBackground(HWND hwnd, HDC dc, HBRUSH brush);
 
 // A text label. With autoSize it takes the size of its text, as captions
 // change; a clickable label reports clicks and can show its own cursor.
