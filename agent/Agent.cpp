@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "agent_path.h"
+#include "support/safe_dll_search.h"
 
 namespace {
 
@@ -56,6 +57,7 @@ std::string toRequestBytes(const std::wstring& text) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
+    orvo::useSafeDllSearch();
     std::wstring programPath = agent::mainProgramPath(readIconValue());
     std::wstring request = firstArgument();
 

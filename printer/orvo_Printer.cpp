@@ -7,10 +7,12 @@
 #include "application.h"
 #include "hosting/frm_xlsOLE.h"
 #include "main/frm_Main.h"
+#include "support/safe_dll_search.h"
 #include "support/unique.h"
 #include "support/win_error.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
+    orvo::useSafeDllSearch();
     try {
         orvo::Application application;
         orvo::OleScope ole;  // single-threaded apartment with OLE

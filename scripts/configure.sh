@@ -1,15 +1,31 @@
 #!/usr/bin/env bash
-# Configures and builds both trees: build/host (Linux: portable core, tests
-# under sanitizers, the link builder) and build/win (mingw: the programs,
-# their tests, the test fakes). The Windows test build is keyed with a pair
-# the link builder generates, kept in build/test-key.env.
+# Configures and builds the trees: build/host (Linux: portable core, tests
+# under sanitizers, the link builder), build/win (the shipped 32-bit Windows
+# programs, their tests, the test fakes) and build/win64 (the same sources
+# for 64-bit Windows, kept compiling; its unit tests run too). The Windows
+# test builds are keyed with a pair the link builder generates, kept in
+# build/test-key.env.
 set -eu
 repo="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$repo"
 jobs="${ORVO_JOBS:-$(nproc)}"
-gen() { command -v ninja >/dev/null && echo "-G Ninja" || true; }
+mkdir -p build
+gen=()
+command -v ninja >/dev/null && gen=(-G Ninja)
+# ccache (when installed) makes rebuilds of unchanged sources cheap.
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+export CCACHE_BASEDIR="$repo"
 
-cmake -S . -B build/host $(gen) -DCMAKE_BUILD_TYPE=Debug >build/host-configure.log 2>&1 || { mkdir -p build; cmake -S . -B build/host $(gen) -DCMAKE_BUILD_TYPE=Debug; }
+configure() {  # configure DIR ARGS...: quiet unless it fails
+    local dir="$1"; shift
+    cmake -S . -B "$dir" "${gen[@]}" "${launcher[@]}" "$@" >"$dir-configure.log" 2>&1 || {
+        cat "$dir-configure.log" >&2
+        return 1
+    }
+}
+
+configure build/host -DCMAKE_BUILD_TYPE=Debug
 cmake --build build/host -j "$jobs"
 
 key=build/test-key.env
@@ -21,6 +37,9 @@ if [ -s "$key" ]; then
     . "$key"
     keyargs=(-DORVO_RSA_MODULUS="$ORVO_RSA_MODULUS" -DORVO_RSA_EXPONENT="$ORVO_RSA_EXPONENT")
 fi
-cmake -S . -B build/win $(gen) -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake "${keyargs[@]}" >/dev/null
+configure build/win -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake "${keyargs[@]}"
 cmake --build build/win -j "$jobs"
+if [ "${ORVO_SKIP_WIN64:-0}" != 1 ]; then
+    configure build/win64 -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake "${keyargs[@]}"
+    cmake --build build/win64 -j "$jobs"
+fi

@@ -10,5 +10,7 @@ cd "$repo"
 bash scripts/install-deps.sh
 bash scripts/configure.sh
 bash tests/harness/start-services.sh
-bash tests/harness/register-fakes.sh build/win
+. tests/harness/env.sh
+bash tests/harness/register-fakes.sh "$ORVO_WIN_BUILD"
+export ORVO_BUILD_DIR="${ORVO_BUILD_DIR:-$repo/$ORVO_WIN_BUILD}"
 exec /usr/bin/python3 scripts/demo.py "$@"

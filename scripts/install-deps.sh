@@ -4,15 +4,21 @@
 set -eu
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
+  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   libgcrypt-mingw-w64-dev libgpg-error-mingw-w64-dev libgcrypt20-dev libgpg-error-dev
   nlohmann-json3-dev googletest libgtest-dev
-  wine wine64 xvfb xauth x11-utils xdotool imagemagick
+  wine wine64 wine32:i386 xvfb xauth x11-utils xdotool imagemagick
   locales fonts-wqy-microhei
   cups cups-client cups-bsd printer-driver-cups-pdf
-  python3 curl poppler-utils
+  python3 curl poppler-utils ccache
 )
 sudo_() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
+
+# The shipped program is 32-bit: Wine runs it through Debian's wine32.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  sudo_ dpkg --add-architecture i386
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -13,6 +13,5 @@ if(WIN32)
     ${CMAKE_CURRENT_SOURCE_DIR}/resources/close_normal.png
     ${CMAKE_CURRENT_SOURCE_DIR}/resources/close_pressed.png
     ${CMAKE_CURRENT_SOURCE_DIR}/resources/close_released.png
-    ${CMAKE_CURRENT_SOURCE_DIR}/resources/orvo_Printer.ico
-    ${CMAKE_CURRENT_SOURCE_DIR}/resources/orvo_Printer.manifest)
+    ${CMAKE_CURRENT_SOURCE_DIR}/resources/orvo_Printer.ico)
 endif()

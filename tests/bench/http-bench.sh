@@ -9,7 +9,8 @@ repo="$(cd "$(dirname "$0")/../.." && pwd)"
 cd "$repo"
 bytes="${1:-52428800}"
 rounds="${2:-3}"
-build="${ORVO_BUILD_DIR:-build/win}"
+. tests/harness/env.sh
+build="${ORVO_BUILD_DIR:-$ORVO_WIN_BUILD}"
 [ -f "$build/CMakeCache.txt" ] || bash scripts/configure.sh
 cmake --build "$build" --target http_bench -j2 >/dev/null
 bash tests/harness/start-services.sh >/dev/null

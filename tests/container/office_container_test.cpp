@@ -39,7 +39,7 @@ public:
         : thread_([this] {
               while (!stop_) {
                   ::EnumWindows(
-                      [](HWND window, LPARAM self) -> BOOL {
+                      [](HWND window, LPARAM self) WINAPI -> BOOL {
                           DWORD process = 0;
                           ::GetWindowThreadProcessId(window, &process);
                           wchar_t cls[16] = {};

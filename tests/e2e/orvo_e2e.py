@@ -54,7 +54,7 @@ def _setting(name, default):
     return (REPO / os.environ.get(name, default)).resolve()
 
 
-BUILD_DIR = _setting("ORVO_BUILD_DIR", "build/win")
+BUILD_DIR = _setting("ORVO_BUILD_DIR", os.environ.get("ORVO_WIN_BUILD", "build/win"))
 KEY_FILE = _setting("ORVO_KEY_FILE", "build/test-key.env")
 LINK_TOOL = _setting("ORVO_LINK_TOOL", "build/host/tools/orvo-link")
 PROGRAM = BUILD_DIR / "printer" / "orvo_Printer.exe"

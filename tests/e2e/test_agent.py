@@ -6,13 +6,14 @@ Agent hands over. The last test uses the real program.
 """
 import os
 import pathlib
+import re
 import subprocess
 import tempfile
 import time
 import unittest
 
 REPO = pathlib.Path(__file__).resolve().parents[2]
-BUILD = pathlib.Path(os.environ.get("ORVO_BUILD_DIR", REPO / "build" / "win")).resolve()
+BUILD = pathlib.Path(os.environ.get("ORVO_BUILD_DIR", REPO / os.environ.get("ORVO_WIN_BUILD", "build/win"))).resolve()
 ROOT = pathlib.Path(os.environ.get("ORVO_TEST_ROOT", "/tmp/orvo-test"))
 AGENT = BUILD / "agent" / "Agent.exe"
 PROBE_DIR = BUILD / "tests" / "agent-probe"
@@ -76,7 +77,8 @@ class AgentHandOver(unittest.TestCase):
         if self.stay:
             self.stay.kill()
             self.stay.wait()
-        subprocess.run(["pkill", "-f", "agent-probe.orvo_Printer.exe"], check=False)
+        # Only this build's processes: other runs on the machine keep theirs.
+        subprocess.run(["pkill", "-f", re.escape(str(BUILD)).replace("/", ".") + r".*agent-probe.orvo_Printer\.exe"], check=False)
         self.log.unlink(missing_ok=True)
         set_icon_value(None)
 
@@ -144,7 +146,7 @@ class AgentWithRealProgram(unittest.TestCase):
         self.ui = orvo_e2e.UiDriver(self.work)
 
     def tearDown(self):
-        subprocess.run(["pkill", "-f", r"printer.orvo_Printer\.exe"], check=False)
+        subprocess.run(["pkill", "-f", re.escape(str(BUILD)).replace("/", ".") + r".*printer.orvo_Printer\.exe"], check=False)
         set_icon_value(None)
         subprocess.run(["rm", "-rf", str(self.work)], check=False)
 

@@ -11,3 +11,15 @@ export LANG=zh_CN.UTF-8
 export LC_ALL=zh_CN.UTF-8
 export ORVO_WEB_PORT="${ORVO_WEB_PORT:-18080}"
 mkdir -p "$ORVO_TEST_ROOT"
+
+# Whether this machine runs 32-bit programs under Wine: that needs wine32 and
+# a kernel that executes 32-bit code (some virtual machines boot without it).
+orvo_runs_32bit() {
+    [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+# The Windows build the tests run: the shipped 32-bit one (build/win) where
+# it can run, else the 64-bit build of the same sources (build/win64).
+if [ -z "${ORVO_WIN_BUILD:-}" ]; then
+    if orvo_runs_32bit; then ORVO_WIN_BUILD=build/win; else ORVO_WIN_BUILD=build/win64; fi
+fi
+export ORVO_WIN_BUILD

@@ -39,7 +39,18 @@ start_cups() {
     lpadmin -d Printer_A
 }
 
+# A prefix made before wine32 was installed has no 32-bit system folder, and
+# every 32-bit program then fails with "could not load kernel32.dll".
+prefix_runs_32bit() {
+    ! orvo_runs_32bit || [ -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]
+}
+
 start_wine() {
+    if [ -f "$WINEPREFIX/system.reg" ] && ! prefix_runs_32bit; then
+        log "Wine prefix $WINEPREFIX cannot run 32-bit programs; making a new one"
+        wineserver -k >/dev/null 2>&1 || true
+        rm -rf "$WINEPREFIX"
+    fi
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         log "creating Wine prefix $WINEPREFIX"
         wineserver -k >/dev/null 2>&1 || true
@@ -48,6 +59,7 @@ start_wine() {
     # Persistent server, started inside the X session.
     wineserver -p >/dev/null 2>&1 || true
     wine cmd /c exit >"$ORVO_TEST_ROOT/warmup.log" 2>&1 || true
+    prefix_runs_32bit || { log "Wine prefix $WINEPREFIX has no 32-bit system (is wine32 installed?)"; exit 1; }
     # A crash must end the test at once, not wait behind winedbg's dialog.
     wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
         >>"$ORVO_TEST_ROOT/warmup.log" 2>&1 || true

@@ -1,5 +1,5 @@
 if(WIN32 AND TARGET gtest)
-  orvo_add_gtest(agent_tests SOURCES agent/agent_path_test.cpp LIBS)
+  orvo_add_gtest(agent_tests UNIT SOURCES agent/agent_path_test.cpp LIBS)
   target_include_directories(agent_tests PRIVATE ${CMAKE_SOURCE_DIR}/agent)
 endif()
 if(WIN32)

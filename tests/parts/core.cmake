@@ -5,7 +5,7 @@ if(TARGET gtest)
   # keygen always writes 65537; override when the build key came from elsewhere.
   set(ORVO_TEST_RSA_PUBLIC_EXPONENT "010001" CACHE STRING
       "public exponent that pairs with ORVO_RSA_MODULUS/ORVO_RSA_EXPONENT, same text form")
-  orvo_add_gtest(core_tests
+  orvo_add_gtest(core_tests UNIT
     SOURCES unit/core_test_keys.cpp unit/text_helpers_test.cpp unit/payload_decoder_test.cpp
             unit/request_intake_test.cpp unit/link_encoder_test.cpp
     LIBS orvo_link_encoder orvo_core)

@@ -241,7 +241,7 @@ std::vector<HWND> topLevelWindows(const Options& o) {
         return ctx.found;
     }
     ::EnumWindows(
-        [](HWND h, LPARAM lp) -> BOOL {
+        [](HWND h, LPARAM lp) WINAPI -> BOOL {
             auto* c = reinterpret_cast<Ctx*>(lp);
             if (matches(h, *c->o)) c->found.push_back(h);
             return TRUE;
@@ -307,7 +307,7 @@ std::vector<HWND> descendants(HWND top) {
     std::vector<HWND> all;
     ::EnumChildWindows(
         top,
-        [](HWND h, LPARAM lp) -> BOOL {
+        [](HWND h, LPARAM lp) WINAPI -> BOOL {
             reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h);
             return TRUE;
         },

@@ -16,8 +16,12 @@ if ! wine regsvr32 /s "$winpath" >"$log" 2>&1; then
     echo "register.sh: regsvr32 failed for $winpath (see $log)" >&2
     exit 1
 fi
+# A 32-bit server registers in the 32-bit view of the registry, where a
+# 32-bit program looks for it; a 64-bit one in the 64-bit view.
+view=64
+[ "$(od -An -tx2 -j "$(( $(od -An -tu4 -j 60 -N 4 "$dll") + 4 ))" -N 2 "$dll" | tr -d ' ')" = 014c ] && view=32
 key='HKCR\CLSID\{000209FF-0000-0000-C000-000000000046}\InprocServer32'
-wine reg query "$key" /ve >"$log.query" 2>&1 || true
+wine reg query "$key" /ve /reg:$view >"$log.query" 2>&1 || true
 if ! tr -d '\r' <"$log.query" | grep -qiF "$winpath"; then
     echo "register.sh: $key does not name $winpath after registering" >&2
     exit 1

@@ -184,7 +184,7 @@ HWND controlWindow() {
     } search;
     ::EnumThreadWindows(
         ::GetCurrentThreadId(),
-        [](HWND hwnd, LPARAM lp) -> BOOL {
+        [](HWND hwnd, LPARAM lp) WINAPI -> BOOL {
             wchar_t cls[64];
             if (::GetClassNameW(hwnd, cls, 64) && wcscmp(cls, ORVO_FAKE_OFFICE_CONTROL_CLASS) == 0) {
                 reinterpret_cast<Search*>(lp)->found = hwnd;
