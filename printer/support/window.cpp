@@ -5,6 +5,16 @@
 
 namespace orvo {
 
+int systemDpi() noexcept {
+    static const int dpi = [] {
+        HDC screen = ::GetDC(nullptr);
+        int value = screen ? ::GetDeviceCaps(screen, LOGPIXELSY) : 96;
+        if (screen) ::ReleaseDC(nullptr, screen);
+        return value > 0 ? value : 96;
+    }();
+    return dpi;
+}
+
 Window::~Window() {
     if (hwnd_) {
         ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);

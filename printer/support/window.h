@@ -7,6 +7,14 @@
 
 namespace orvo {
 
+// The system DPI (96 at 100 %); the program is DPI-aware, so Windows does not
+// stretch its windows and each one scales its own layout.
+int systemDpi() noexcept;
+// Design pixels, as the layouts are given (at 96 DPI), to screen pixels at
+// the system DPI. Every layout value, font size and picture size goes through
+// here, as the form designer the layouts come from scaled forms at creation.
+inline int designToScreen(int designPixels) noexcept { return ::MulDiv(designPixels, systemDpi(), 96); }
+
 class Window {
 public:
     Window() = default;
@@ -15,6 +23,9 @@ public:
     Window& operator=(const Window&) = delete;
 
     HWND hwnd() const noexcept { return hwnd_; }
+
+    // Design pixels to screen pixels; see designToScreen.
+    static int dp(int designPixels) noexcept { return designToScreen(designPixels); }
 
 protected:
     struct ClassParams {
