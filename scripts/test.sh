@@ -9,7 +9,7 @@ cd "$repo"
 fuzz_seconds="${ORVO_FUZZ_SECONDS:-60}"
 
 bash scripts/install-deps.sh || exit 1
-bash scripts/configure.sh || { echo "build failed"; exit 1; }
+ORVO_SKIP_WIN32=0 ORVO_SKIP_WIN64=0 bash scripts/configure.sh || { echo "build failed"; exit 1; }
 bash tests/harness/start-services.sh || { echo "test services did not start"; exit 1; }
 . tests/harness/env.sh
 win="$ORVO_WIN_BUILD"  # the Windows build this machine can run (env.sh)
