@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,8 @@ public:
     MemoryBuffer FDownloadStream;
     MemoryBuffer FPreviewStream;
     UniqueHandle FViewerProcess;
+    // The printer this program made the system default last, if it did.
+    std::optional<std::wstring> FMadeDefaultPrinter;
     // The window's own HTTP client, for the report download only: made at
     // the first download and kept, so its cookies last for the run.
     std::unique_ptr<HttpClient> IdHTTP;

@@ -50,13 +50,16 @@ void TfrmMain::btn_PrintFileClick() {
 }
 
 void TfrmMain::ApplyChosenPrinter() {
-    // Always against the default found at first show, which is never
-    // updated: after printing on B, choosing the start printer again leaves B
-    // the default.
-    const std::wstring current = lb_fileName.captionW();
+    // Against the printer this program made default last, or the start
+    // default before any switch: choosing the start default first leaves the
+    // system untouched, and after printing on B, choosing A makes A the
+    // default again.
+    const std::wstring current = FMadeDefaultPrinter ? *FMadeDefaultPrinter : lb_fileName.captionW();
     const int index = FlatComboBox.selectedIndex();
     const std::wstring chosen = index >= 0 ? FlatComboBox.itemW(index) : std::wstring();
-    if (chosen != current) MakeDefaultPrinter(chosen);
+    if (chosen == current) return;
+    MakeDefaultPrinter(chosen);
+    FMadeDefaultPrinter = chosen;
 }
 
 void TfrmMain::MakeDefaultPrinter(const std::wstring& name) {

@@ -198,7 +198,7 @@ class PrintWithDialogTest(PrintTestCase):
 
 
 class PrinterChoiceTest(PrintTestCase):
-    def test_choice_is_compared_with_the_default_found_at_start(self):
+    def test_each_print_goes_to_the_printer_chosen_for_it(self):
         stem = self.token("c")
         url = self.document(stem + ".doc", "--name", stem + "-title")
         program, window = self.start_printing(url)
@@ -206,14 +206,15 @@ class PrinterChoiceTest(PrintTestCase):
         # The start default chosen: the default stays as it is.
         self.click("btn_PrintFile")
         self.assertEqual(self.wait_jobs(stem + "-title", 1), ["Printer_A"])
-        # B becomes the default; choosing A again matches the start default,
-        # so nothing is changed back and B keeps printing.
+        # B, then A again: each job reaches the printer picked for it, and
+        # the label keeps the start default.
         self.choose("Printer_B")
         self.click("btn_PrintFile")
         self.assertEqual(self.wait_jobs(stem + "-title", 2), ["Printer_A", "Printer_B"])
         self.choose("Printer_A")
         self.click("btn_PrintFile")
-        self.assertEqual(self.wait_jobs(stem + "-title", 3), ["Printer_A", "Printer_B", "Printer_B"])
+        self.assertEqual(self.wait_jobs(stem + "-title", 3), ["Printer_A", "Printer_B", "Printer_A"])
+        self.assertEqual(self.control("lb_fileName")["text"], "Printer_A")
         # One download and one load for the three prints.
         self.assertEqual(len(self.requests_for(stem)), 1)
         self.assertEqual(sum(1 for l in self.journal() if l == "PersistStorage.Load"), 1)
