@@ -82,7 +82,7 @@ bool TfrmMain::PrepareReport(bool toFile) {
     }
     Label1.setCaption(std::wstring(L"正在预览..."));
     if (toFile) {
-        FLocalFile = TimestampedTempFile();
+        FLocalFile = GetTempFolder() + TimestampedFileName();
         WriteDownloadTo(FLocalFile);
     } else {
         BuildPreviewStream();
@@ -98,11 +98,11 @@ std::string TfrmMain::GetTempFolder() {
     return wideToGbk(std::wstring_view(folder, length));
 }
 
-std::string TfrmMain::TimestampedTempFile() {
+std::string TfrmMain::TimestampedFileName() {
     SYSTEMTIME now{};
     ::GetLocalTime(&now);
     const LocalTimestamp stamp{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
-    return GetTempFolder() + timestampedFileName(stamp, FFileExt);
+    return timestampedFileName(stamp, FFileExt);
 }
 
 void TfrmMain::WriteDownloadTo(const std::string& path) {

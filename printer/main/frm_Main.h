@@ -104,8 +104,8 @@ private:
     void IdHTTPWorkBegin(std::uint64_t expected);
     void IdHTTPWork(std::uint64_t transferred);
     HttpClient& httpClient();
-    // The temp folder plus the 17-digit local time and FFileExt.
-    std::string TimestampedTempFile();
+    // The 17-digit local time and FFileExt.
+    std::string TimestampedFileName();
     void WriteDownloadTo(const std::string& path);
     void BuildPreviewStream();
 

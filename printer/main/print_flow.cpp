@@ -79,13 +79,12 @@ void TfrmMain::LoadPrintHost() {
     OleDocumentContainer& container = host.OleContainer();
     if (FFileExt == ".docx" || FFileExt == ".xlsx") {
         // Word and Excel tell these formats by the file, so the report goes
-        // to disk under its own name when the request gives a safe one.
+        // to disk under its own name, the last item of its address, when
+        // that is a safe file name; Word's print job then carries it.
         const std::string folder = GetTempFolder();
-        std::string name = safeReportFileName(LastPathItem(FRequest), FFileExt);
-        if (name.empty() || folder.size() + name.size() >= MAX_PATH) {
-            const std::string stamped = TimestampedTempFile();
-            name = stamped.substr(folder.size());
-        }
+        const std::string stamped = TimestampedFileName();
+        std::string name = localReportName(LastPathItem(FFileUrl), FFileExt, stamped);
+        if (folder.size() + name.size() >= MAX_PATH) name = stamped;
         FLocalFile = folder + name;
         WriteDownloadTo(FLocalFile);
         host.showAtZeroSize();
