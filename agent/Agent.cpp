@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "agent_path.h"
-#include "support/safe_dll_search.h"
+#include "support/win32/safe_dll_search.h"
 
 namespace {
 

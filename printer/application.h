@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "support/window.h"
+#include "support/ui/window.h"
 
 namespace orvo {
 

@@ -1,6 +1,6 @@
 #include "hosting/frm_xlsOLE.h"
 
-#include "support/win_error.h"
+#include "support/win32/win_error.h"
 
 namespace orvo {
 

@@ -7,8 +7,8 @@
 #include <memory>
 
 #include "hosting/ole_container.h"
-#include "support/unique.h"
-#include "support/window.h"
+#include "support/win32/unique.h"
+#include "support/ui/window.h"
 
 namespace orvo {
 

@@ -6,11 +6,11 @@
 #include <cstring>
 #include <iterator>
 
-#include "support/app_error.h"
-#include "support/container_stream.h"
-#include "support/unique.h"
-#include "support/win_error.h"
-#include "support/win_text.h"
+#include "support/portable/app_error.h"
+#include "support/portable/container_stream.h"
+#include "support/win32/unique.h"
+#include "support/win32/win_error.h"
+#include "support/win32/win_text.h"
 
 namespace orvo {
 

@@ -6,9 +6,9 @@
 
 #include "main/frm_Main.h"
 #include "main/temp_name.h"
-#include "support/container_stream.h"
-#include "support/win_error.h"
-#include "support/win_text.h"
+#include "support/portable/container_stream.h"
+#include "support/win32/win_error.h"
+#include "support/win32/win_text.h"
 
 namespace orvo {
 namespace {

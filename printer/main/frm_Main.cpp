@@ -10,8 +10,8 @@
 #include "main/control_ids.h"
 #include "main/request_intake.h"
 #include "resources/resource_ids.h"
-#include "support/win_error.h"
-#include "support/win_text.h"
+#include "support/win32/win_error.h"
+#include "support/win32/win_text.h"
 
 namespace orvo {
 namespace {

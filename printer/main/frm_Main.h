@@ -11,12 +11,12 @@
 #include <vector>
 
 #include "main/request_params.h"
-#include "support/controls.h"
-#include "support/drop_shadow.h"
-#include "support/http_client.h"
-#include "support/pumped_wait.h"
-#include "support/unique.h"
-#include "support/window.h"
+#include "support/ui/controls.h"
+#include "support/ui/drop_shadow.h"
+#include "support/net/http_client.h"
+#include "support/net/pumped_wait.h"
+#include "support/win32/unique.h"
+#include "support/ui/window.h"
 
 namespace orvo {
 

@@ -3,7 +3,7 @@
 #include <array>
 #include <cctype>
 
-#include "support/delimited_list.h"
+#include "support/portable/delimited_list.h"
 
 namespace orvo {
 namespace {

@@ -7,10 +7,10 @@
 #include "hosting/frm_xlsOLE.h"
 #include "main/frm_Main.h"
 #include "main/local_name.h"
-#include "support/delimited_list.h"
-#include "support/dispatch.h"
-#include "support/win_error.h"
-#include "support/win_text.h"
+#include "support/portable/delimited_list.h"
+#include "support/win32/dispatch.h"
+#include "support/win32/win_error.h"
+#include "support/win32/win_text.h"
 
 namespace orvo {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "support/app_error.h"
+#include "support/portable/app_error.h"
 
 namespace orvo {
 namespace {

@@ -1,10 +1,10 @@
 # Portable core of request intake: text helpers, container stream, the
 # payload decoder and the request steps. No <windows.h> in any of these.
 target_sources(orvo_core PRIVATE
-  support/delimited_list.cpp
-  support/percent.cpp
-  support/codepage.cpp
-  support/container_stream.cpp
+  support/portable/delimited_list.cpp
+  support/portable/percent.cpp
+  support/portable/codepage.cpp
+  support/portable/container_stream.cpp
   usbkey/gcrypt_init.cpp
   usbkey/payload_decoder.cpp
   main/request_intake.cpp
@@ -12,9 +12,9 @@ target_sources(orvo_core PRIVATE
 
 # Code page 936: iconv on Linux, the system's own table on Windows.
 if(WIN32)
-  target_sources(orvo_winsupport PRIVATE support/codepage_win.cpp)
+  target_sources(orvo_winsupport PRIVATE support/win32/codepage_win.cpp)
 else()
-  target_sources(orvo_core PRIVATE support/codepage_posix.cpp)
+  target_sources(orvo_core PRIVATE support/portable/codepage_posix.cpp)
 endif()
 if(WIN32)
   # orvo_core's text conversion calls into orvo_winsupport there: a cycle of

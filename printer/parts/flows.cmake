@@ -2,6 +2,6 @@
 # rules for the local copies of reports; late-bound automation calls.
 target_sources(orvo_core PRIVATE main/temp_name.cpp main/local_name.cpp)
 if(WIN32)
-  target_sources(orvo_winsupport PRIVATE support/dispatch.cpp)
+  target_sources(orvo_winsupport PRIVATE support/win32/dispatch.cpp)
   target_sources(orvo_app PRIVATE main/download_flow.cpp main/print_flow.cpp)
 endif()

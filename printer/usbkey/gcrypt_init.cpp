@@ -2,7 +2,7 @@
 
 #include <gcrypt.h>
 
-#include "support/app_error.h"
+#include "support/portable/app_error.h"
 
 namespace orvo {
 

@@ -13,10 +13,10 @@
 #include "fake_office_control.h"
 #include "hosting/frm_xlsOLE.h"
 #include "sample_documents.h"
-#include "support/app_error.h"
-#include "support/container_stream.h"
-#include "support/dispatch.h"
-#include "support/win_text.h"
+#include "support/portable/app_error.h"
+#include "support/portable/container_stream.h"
+#include "support/win32/dispatch.h"
+#include "support/win32/win_text.h"
 
 using namespace orvo;
 using namespace orvo::test;

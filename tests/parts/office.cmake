@@ -13,7 +13,7 @@ if(WIN32)
     ${_fo}/document_format.cpp
     ${_fo}/journal.cpp
     ${_fo}/sample_documents.cpp
-    ${CMAKE_SOURCE_DIR}/printer/support/win_text.cpp)
+    ${CMAKE_SOURCE_DIR}/printer/support/win32/win_text.cpp)
   target_include_directories(orvo_fake_office_common PUBLIC ${_fo} ${CMAKE_SOURCE_DIR}/printer)
   target_link_libraries(orvo_fake_office_common PUBLIC ole32 oleaut32 uuid)
 

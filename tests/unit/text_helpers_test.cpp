@@ -3,13 +3,13 @@
 // matter: 报表 is B1 A8 B1 ED, 乗 is 81 5C.
 #include <gtest/gtest.h>
 
-#include "support/app_error.h"
-#include "support/codepage.h"
-#include "support/container_stream.h"
-#include "support/delimited_list.h"
-#include "support/percent.h"
+#include "support/portable/app_error.h"
+#include "support/portable/codepage.h"
+#include "support/portable/container_stream.h"
+#include "support/portable/delimited_list.h"
+#include "support/portable/percent.h"
 #ifdef _WIN32
-#include "support/win_text.h"
+#include "support/win32/win_text.h"
 #endif
 
 using namespace orvo;

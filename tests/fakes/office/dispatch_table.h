@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 #include <vector>
-#include "support/com_ptr.h"
+#include "support/win32/com_ptr.h"
 
 namespace orvo::fake {
 

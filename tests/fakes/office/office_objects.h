@@ -16,8 +16,8 @@
 #include "connection_point.h"
 #include "dispatch_table.h"
 #include "document_format.h"
-#include "support/com_ptr.h"
-#include "support/unique.h"
+#include "support/win32/com_ptr.h"
+#include "support/win32/unique.h"
 
 namespace orvo::fake {
 

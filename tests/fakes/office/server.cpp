@@ -6,7 +6,7 @@
 #include "control_window.h"
 #include "journal.h"
 #include "office_objects.h"
-#include "support/unique.h"
+#include "support/win32/unique.h"
 
 namespace orvo::fake {
 namespace {

@@ -4,7 +4,7 @@
 // come back on later requests of the same client, never on another client's.
 // Redirects are never followed (a 3xx reply is a failure), only plain http is
 // spoken, and calls block: the user-interface thread runs them through
-// runPumped (support/pumped_wait.h) to stay responsive.
+// runPumped (support/net/pumped_wait.h) to stay responsive.
 //
 // Text arguments are GBK, as everywhere inside the program; what goes on the
 // wire (path, query, form fields, file names) is UTF-8.
@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "support/app_error.h"
-#include "support/multipart.h"
-#include "support/pumped_wait.h"
-#include "support/unique.h"
+#include "support/portable/app_error.h"
+#include "support/portable/multipart.h"
+#include "support/net/pumped_wait.h"
+#include "support/win32/unique.h"
 
 namespace orvo {
 

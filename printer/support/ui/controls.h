@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "support/png_image.h"
-#include "support/unique.h"
-#include "support/window.h"
+#include "support/ui/png_image.h"
+#include "support/win32/unique.h"
+#include "support/ui/window.h"
 
 namespace orvo {
 

@@ -1,5 +1,5 @@
 // Code page 936 through the platform's own table, for the Windows build.
-#include "support/codepage.h"
+#include "support/portable/codepage.h"
 
 #include <windows.h>
 

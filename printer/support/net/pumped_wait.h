@@ -13,8 +13,8 @@
 #include <optional>
 #include <utility>
 
-#include "support/app_error.h"
-#include "support/unique.h"
+#include "support/portable/app_error.h"
+#include "support/win32/unique.h"
 
 namespace orvo {
 

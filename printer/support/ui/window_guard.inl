@@ -1,7 +1,7 @@
 #pragma once
 #include <exception>
-#include "support/win_error.h"
-#include "support/win_text.h"
+#include "support/win32/win_error.h"
+#include "support/win32/win_text.h"
 
 namespace orvo {
 

@@ -3,7 +3,7 @@
 // (WIC) into 32-bit premultiplied DIB sections ready for AlphaBlend.
 #include <windows.h>
 
-#include "support/unique.h"
+#include "support/win32/unique.h"
 
 namespace orvo {
 

@@ -1,6 +1,6 @@
-#include "support/container_stream.h"
+#include "support/portable/container_stream.h"
 
-#include "support/app_error.h"
+#include "support/portable/app_error.h"
 
 namespace orvo {
 namespace {

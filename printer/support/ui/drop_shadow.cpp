@@ -1,12 +1,12 @@
-#include "support/drop_shadow.h"
+#include "support/ui/drop_shadow.h"
 
 #include <commctrl.h>
 
 #include <vector>
 
-#include "support/shadow_bitmap.h"
-#include "support/unique.h"
-#include "support/win_error.h"
+#include "support/portable/shadow_bitmap.h"
+#include "support/win32/unique.h"
+#include "support/win32/win_error.h"
 
 namespace orvo {
 namespace {

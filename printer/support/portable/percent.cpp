@@ -1,4 +1,4 @@
-#include "support/percent.h"
+#include "support/portable/percent.h"
 
 namespace orvo {
 namespace {

@@ -1,4 +1,4 @@
-#include "support/delimited_list.h"
+#include "support/portable/delimited_list.h"
 
 namespace orvo {
 namespace {

@@ -1,4 +1,4 @@
-#include "support/win_text.h"
+#include "support/win32/win_text.h"
 
 #include <windows.h>
 

@@ -1,9 +1,9 @@
 // Code page 936 through iconv, for the Linux build of the portable core.
-#include "support/codepage.h"
+#include "support/portable/codepage.h"
 
 #include <iconv.h>
 
-#include "support/app_error.h"
+#include "support/portable/app_error.h"
 
 namespace orvo::detail {
 namespace {

@@ -1,4 +1,4 @@
-#include "support/controls.h"
+#include "support/ui/controls.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <climits>
 
-#include "support/win_error.h"
-#include "support/win_text.h"
+#include "support/win32/win_error.h"
+#include "support/win32/win_text.h"
 
 namespace orvo {
 namespace {

@@ -1,9 +1,9 @@
-#include "support/multipart.h"
+#include "support/portable/multipart.h"
 
 #include <random>
 #include <utility>
 
-#include "support/app_error.h"
+#include "support/portable/app_error.h"
 
 namespace orvo {
 namespace {

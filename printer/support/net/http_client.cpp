@@ -1,13 +1,13 @@
-#include "support/http_client.h"
+#include "support/net/http_client.h"
 
 #include <winhttp.h>
 
 #include <algorithm>
 #include <memory>
 
-#include "support/http_url.h"
-#include "support/win_error.h"
-#include "support/win_text.h"
+#include "support/portable/http_url.h"
+#include "support/win32/win_error.h"
+#include "support/win32/win_text.h"
 
 namespace orvo {
 namespace {

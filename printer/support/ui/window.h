@@ -62,4 +62,4 @@ void guardEvent(HWND owner, F&& handler) noexcept;
 
 }  // namespace orvo
 
-#include "support/window_guard.inl"
+#include "support/ui/window_guard.inl"

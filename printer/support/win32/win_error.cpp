@@ -1,8 +1,8 @@
-#include "support/win_error.h"
+#include "support/win32/win_error.h"
 
 #include <cstdio>
 #include <new>
-#include "support/win_text.h"
+#include "support/win32/win_text.h"
 
 namespace orvo {
 namespace {

@@ -1,9 +1,9 @@
-#include "support/pumped_wait.h"
+#include "support/net/pumped_wait.h"
 
 #include <thread>
 
-#include "support/win_error.h"
-#include "support/win_text.h"
+#include "support/win32/win_error.h"
+#include "support/win32/win_text.h"
 
 namespace orvo {
 namespace {

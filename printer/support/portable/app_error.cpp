@@ -1,4 +1,4 @@
-#include "support/app_error.h"
+#include "support/portable/app_error.h"
 
 namespace orvo {
 

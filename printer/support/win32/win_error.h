@@ -3,7 +3,7 @@
 // text so they can go straight into the standard error box.
 #include <windows.h>
 #include <string>
-#include "support/app_error.h"
+#include "support/portable/app_error.h"
 
 namespace orvo {
 

@@ -1,9 +1,9 @@
-#include "support/png_image.h"
+#include "support/ui/png_image.h"
 
 #include <wincodec.h>
 
-#include "support/com_ptr.h"
-#include "support/win_error.h"
+#include "support/win32/com_ptr.h"
+#include "support/win32/win_error.h"
 
 namespace orvo {
 

@@ -1,4 +1,4 @@
-#include "support/codepage.h"
+#include "support/portable/codepage.h"
 
 namespace orvo {
 

@@ -4,8 +4,8 @@
 // z-order and following it as it moves and changes size.
 #include <windows.h>
 
-#include "support/controls.h"
-#include "support/window.h"
+#include "support/ui/controls.h"
+#include "support/ui/window.h"
 
 namespace orvo {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "support/app_error.h"
+#include "support/portable/app_error.h"
 
 namespace orvo {
 

@@ -17,8 +17,8 @@
 #include <string>
 #include <string_view>
 
-#include "support/com_ptr.h"
-#include "support/unique.h"
+#include "support/win32/com_ptr.h"
+#include "support/win32/unique.h"
 
 namespace orvo {
 

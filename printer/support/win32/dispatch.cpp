@@ -1,9 +1,9 @@
-#include "support/dispatch.h"
+#include "support/win32/dispatch.h"
 
 #include <vector>
 
-#include "support/win_error.h"
-#include "support/win_text.h"
+#include "support/win32/win_error.h"
+#include "support/win32/win_text.h"
 
 namespace orvo {
 namespace {
