@@ -13,8 +13,10 @@
 #include "main/request_params.h"
 #include "support/ui/controls.h"
 #include "support/ui/drop_shadow.h"
+#include "support/ui/font.h"
 #include "support/net/http_client.h"
 #include "support/net/pumped_wait.h"
+#include "support/portable/reentry_guard.h"
 #include "support/win32/unique.h"
 #include "support/ui/window.h"
 

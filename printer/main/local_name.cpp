@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "support/portable/delimited_list.h"
+#include "support/portable/gbk.h"
 
 namespace orvo {
 namespace {

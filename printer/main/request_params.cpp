@@ -5,6 +5,7 @@
 #include "support/portable/app_error.h"
 #include "support/portable/codepage.h"
 #include "support/portable/delimited_list.h"
+#include "support/portable/gbk.h"
 #include "support/portable/percent.h"
 
 namespace orvo {

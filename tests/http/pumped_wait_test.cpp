@@ -11,6 +11,7 @@
 
 #include "support/net/http_client.h"
 #include "support/net/pumped_wait.h"
+#include "support/portable/reentry_guard.h"
 
 namespace orvo {
 namespace {

@@ -7,7 +7,7 @@ if(WIN32)
   set(_fo ${CMAKE_CURRENT_SOURCE_DIR}/fakes/office)
 
   # Shared by the DLL, the tools and the tests. The support source is
-  # compiled here rather than linking orvo_winsupport, so the substitute
+  # compiled here rather than linking orvo_win32, so the substitute
   # builds on its own.
   add_library(orvo_fake_office_common STATIC
     ${_fo}/document_format.cpp

@@ -13,6 +13,7 @@
 
 #include "application.h"
 #include "support/ui/controls.h"
+#include "support/ui/font.h"
 #include "support/ui/drop_shadow.h"
 #include "support/ui/png_image.h"
 #include "support/win32/unique.h"

@@ -12,19 +12,11 @@
 #include <vector>
 
 #include "support/ui/png_image.h"
+#include "support/ui/rgb.h"
 #include "support/win32/unique.h"
 #include "support/ui/window.h"
 
 namespace orvo {
-
-struct Rgb {
-    std::uint8_t r = 0, g = 0, b = 0;
-    constexpr COLORREF ref() const noexcept { return RGB(r, g, b); }
-};
-
-// A font of the given face and character height in pixels, GB2312 charset so
-// that a face the system lacks falls back to one that has the ideographs.
-UniqueFont makeFont(const wchar_t* face, int pixelHeight, bool bold = false);
 
 // Where a control goes: its parent, id and place in the parent's client area.
 struct ControlPlace {

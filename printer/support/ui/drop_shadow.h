@@ -4,7 +4,7 @@
 // z-order and following it as it moves and changes size.
 #include <windows.h>
 
-#include "support/ui/controls.h"
+#include "support/ui/rgb.h"
 #include "support/ui/window.h"
 
 namespace orvo {
