@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "support/portable/app_error.h"
+#include "support/win32/com_object.h"
 #include "support/portable/container_stream.h"
 #include "support/win32/unique.h"
 #include "support/win32/win_error.h"
@@ -87,7 +88,7 @@ bool isAcceptedDocumentClass(const CLSID& clsid) noexcept {
 // ---------------------------------------------------------------------------
 // The in-place frame: the top-level window around the container. It offers no
 // tool space and no menus; the hosted application keeps its bars to itself.
-class OleDocumentContainer::Frame final : public IOleInPlaceFrame {
+class OleDocumentContainer::Frame final : public ComObject<IOleInPlaceFrame> {
 public:
     explicit Frame(OleDocumentContainer* owner) noexcept : owner_(owner) {}
 
@@ -101,24 +102,7 @@ public:
         return container ? ::GetAncestor(container, GA_ROOT) : nullptr;
     }
 
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (::IsEqualIID(iid, IID_IUnknown) || ::IsEqualIID(iid, IID_IOleWindow) ||
-            ::IsEqualIID(iid, IID_IOleInPlaceUIWindow) || ::IsEqualIID(iid, IID_IOleInPlaceFrame)) {
-            *out = static_cast<IOleInPlaceFrame*>(this);
-            AddRef();
-            return S_OK;
-        }
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&refs_)); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        LONG left = ::InterlockedDecrement(&refs_);
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
-    }
+    void* queryMore(REFIID iid) override { return answerAs<IOleWindow, IOleInPlaceUIWindow>(iid); }
 
     // IOleWindow
     HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) override {
@@ -151,8 +135,7 @@ public:
     HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
 
 private:
-    ~Frame() = default;
-    LONG refs_ = 1;
+    ~Frame() override = default;
     OleDocumentContainer* owner_;
     ComPtr<IOleInPlaceActiveObject> active_;
 };
@@ -161,7 +144,7 @@ private:
 // The client site: what the embedded object sees of the container. It is
 // reference counted on its own, because a server may keep it after the
 // container is gone; from then on it answers without touching the container.
-class OleDocumentContainer::Site final : public IOleClientSite, public IOleInPlaceSiteEx, public IAdviseSink {
+class OleDocumentContainer::Site final : public ComObject<IOleClientSite, IOleInPlaceSiteEx, IAdviseSink> {
 public:
     explicit Site(OleDocumentContainer* owner) noexcept
         : owner_(owner), frame_(ComPtr<Frame>::attach(new Frame(owner))) {}
@@ -175,28 +158,7 @@ public:
     IOleClientSite* clientSite() noexcept { return this; }
     IAdviseSink* adviseSink() noexcept { return this; }
 
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (::IsEqualIID(iid, IID_IUnknown) || ::IsEqualIID(iid, IID_IOleClientSite))
-            *out = static_cast<IOleClientSite*>(this);
-        else if (::IsEqualIID(iid, IID_IOleWindow) || ::IsEqualIID(iid, IID_IOleInPlaceSite) ||
-                 ::IsEqualIID(iid, IID_IOleInPlaceSiteEx))
-            *out = static_cast<IOleInPlaceSiteEx*>(this);
-        else if (::IsEqualIID(iid, IID_IAdviseSink))
-            *out = static_cast<IAdviseSink*>(this);
-        else
-            return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&refs_)); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        LONG left = ::InterlockedDecrement(&refs_);
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
-    }
+    void* queryMore(REFIID iid) override { return answerAs<IOleWindow, IOleInPlaceSite>(iid); }
 
     // IOleClientSite
     HRESULT STDMETHODCALLTYPE SaveObject() override { return owner_ ? owner_->saveObject() : E_UNEXPECTED; }
@@ -291,8 +253,7 @@ public:
     }
 
 private:
-    ~Site() = default;
-    LONG refs_ = 1;
+    ~Site() override = default;
     OleDocumentContainer* owner_;
     ComPtr<Frame> frame_;
 };
