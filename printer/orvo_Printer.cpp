@@ -27,6 +27,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
         RECT mainRect{};
         ::GetWindowRect(frmMain.hwnd(), &mainRect);
         orvo::TfrmXlsOLE printHost(mainRect, frmMain.hwnd());
+        frmMain.usePrintHost(printHost);
         // The floating title bar joins here, after them, with the view flow.
 
         // The main window shows as the loop starts; its first show decodes the request.

@@ -3,13 +3,15 @@
 #include <commctrl.h>
 #include <commdlg.h>
 #include <shellapi.h>
-#include <winspool.h>
 
 #include "application.h"
 #include "build_config.h"
 #include "main/control_ids.h"
 #include "main/request_intake.h"
 #include "resources/resource_ids.h"
+#include "support/portable/delimited_list.h"
+#include "support/win32/files.h"
+#include "support/win32/printers.h"
 #include "support/win32/win_error.h"
 #include "support/win32/win_text.h"
 
@@ -117,25 +119,10 @@ void TfrmMain::FormCreate() {
 void TfrmMain::FillPrinterList() {
     // Whatever goes wrong here, the list stays as far as it got.
     try {
-        DWORD needed = 0, count = 0;
-        ::EnumPrintersW(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, nullptr, 4, nullptr, 0, &needed, &count);
-        if (needed == 0) return;
-        std::vector<BYTE> buffer(needed);
-        if (!::EnumPrintersW(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, nullptr, 4, buffer.data(), needed, &needed,
-                             &count))
-            return;
-        const auto* printers = reinterpret_cast<const PRINTER_INFO_4W*>(buffer.data());
-        for (DWORD i = 0; i < count; ++i)
-            if (printers[i].pPrinterName) FlatComboBox.add(printers[i].pPrinterName);
-
-        DWORD length = 0;
-        ::GetDefaultPrinterW(nullptr, &length);
-        if (length == 0) return;
-        std::wstring name(length, L'\0');
-        if (!::GetDefaultPrinterW(name.data(), &length)) return;
-        name.resize(std::wcslen(name.c_str()));
+        for (const std::wstring& name : installedPrinters()) FlatComboBox.add(name);
+        const std::wstring current = spoolerDefaultPrinter();
         for (int i = 0; i < FlatComboBox.count(); ++i) {
-            if (FlatComboBox.itemW(i) == name) {
+            if (FlatComboBox.itemW(i) == current) {
                 FlatComboBox.setSelectedIndex(i);
                 break;
             }
@@ -276,15 +263,13 @@ void TfrmMain::SetWindowLayout(bool expanded) {
     FlatGauge.setTop(kCompactGaugeTop);
 }
 
-std::string TfrmMain::ReadDefaultPrinter() {
-    // "name,driver,port"
-    wchar_t device[256] = {};
-    ::GetProfileStringW(L"windows", L"device", L"", device, 256);
-    const std::wstring value = device;
-    const size_t comma = value.find(L',');
-    if (comma == std::wstring::npos) return {};
-    return wideToGbk(value.substr(0, comma));
-}
+std::string TfrmMain::ReadDefaultPrinter() { return profileDefaultPrinter(); }
+
+void TfrmMain::MakeDefaultPrinter(const std::wstring& name) { setDefaultPrinter(name); }
+
+std::string TfrmMain::GetTempFolder() { return tempFolder(); }
+
+std::string TfrmMain::LastPathItem(std::string_view text) { return orvo::LastPathItem(text); }
 
 void TfrmMain::ShutDown() {
     ClosePreviewDocument();

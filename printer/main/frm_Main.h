@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "main/request_params.h"
@@ -22,12 +23,19 @@
 
 namespace orvo {
 
+class TfrmXlsOLE;
 using MemoryBuffer = std::vector<std::uint8_t>;
 
-class TfrmMain : public Window, public RequestFields {
+class TfrmMain : public Window, private RequestFields {
 public:
     TfrmMain();
     ~TfrmMain() override;
+
+    // The hidden print host the print flows load reports into; it is
+    // created after the main window, as its owner.
+    void usePrintHost(TfrmXlsOLE& host) noexcept { printHost_ = &host; }
+    // The request parameters, read-only, for work that needs them elsewhere.
+    const RequestFields& requestFields() const noexcept { return *this; }
 
     // Shows the window; the first time it is centred on the screen and the
     // show handler runs.
@@ -40,11 +48,19 @@ public:
     // ---- Operations other windows and flows call
     void SetWindowLayout(bool expanded);
     std::string ReadDefaultPrinter();
+    // Raises the system's last error on failure.
+    void MakeDefaultPrinter(const std::wstring& name);
     // The user's temporary folder, ending in a path separator.
     std::string GetTempFolder();
+    // The last item of the text split at "/", or empty text.
+    std::string LastPathItem(std::string_view text);
     // The orderly end of the program.
     void ShutDown();
 
+protected:
+    LRESULT onMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+
+private:
     // ---- Controls, in the order the form declares them
     ::orvo::FlatGauge FlatGauge;
     Label Label1;
@@ -62,6 +78,7 @@ public:
     OpenFileDialog OpenDialog;
 
     // ---- State
+    TfrmXlsOLE* printHost_ = nullptr;
     std::unique_ptr<DropShadow> FShadow;
     std::string FMode;
     std::string FRequest;
@@ -75,10 +92,6 @@ public:
     // the first download and kept, so its cookies last for the run.
     std::unique_ptr<HttpClient> IdHTTP;
 
-protected:
-    LRESULT onMessage(UINT msg, WPARAM wp, LPARAM lp) override;
-
-private:
     // ---- Event handlers
     void FormCreate();
     void FormShow();
@@ -108,14 +121,13 @@ private:
     HttpClient& httpClient();
     // The 17-digit local time and FFileExt.
     std::string TimestampedFileName();
-    void WriteDownloadTo(const std::string& path);
     void BuildPreviewStream();
 
     // ---- Print flows (print_flow.cpp)
     void btn_PrintClick();
     void btn_PrintFileClick();
     void ApplyChosenPrinter();
-    void MakeDefaultPrinter(const std::wstring& name);
+    TfrmXlsOLE& printHost();
     void LoadPrintHost();
     void PrintWithDialog();
     void PrintWithoutDialog();

@@ -7,7 +7,7 @@
 #include "hosting/frm_xlsOLE.h"
 #include "main/frm_Main.h"
 #include "main/local_name.h"
-#include "support/portable/delimited_list.h"
+#include "support/win32/files.h"
 #include "support/win32/dispatch.h"
 #include "support/win32/win_error.h"
 #include "support/win32/win_text.h"
@@ -16,11 +16,6 @@ namespace orvo {
 namespace {
 
 constexpr size_t kMinFileUrlLength = 6;
-
-TfrmXlsOLE& printHost() {
-    if (!frmXlsOLE) throw AppError("The print host is not available");
-    return *frmXlsOLE;
-}
 
 bool isWordFile(const std::string& ext) { return ext == ".doc" || ext == ".docx"; }
 bool isExcelFile(const std::string& ext) { return ext == ".xls" || ext == ".xlsx"; }
@@ -62,16 +57,9 @@ void TfrmMain::ApplyChosenPrinter() {
     FMadeDefaultPrinter = chosen;
 }
 
-void TfrmMain::MakeDefaultPrinter(const std::wstring& name) {
-    // Looked up at run time in the spooler module the process already uses;
-    // the wide entry, so printer names outside the code page survive.
-    using SetDefaultPrinterFn = BOOL(WINAPI*)(LPCWSTR);
-    HMODULE spooler = ::GetModuleHandleW(L"winspool.drv");
-    throwLastErrorIf(spooler == nullptr, "winspool.drv");
-    auto setDefault = reinterpret_cast<SetDefaultPrinterFn>(
-        reinterpret_cast<void*>(::GetProcAddress(spooler, "SetDefaultPrinterW")));
-    throwLastErrorIf(setDefault == nullptr, "SetDefaultPrinter");
-    throwLastErrorIf(!setDefault(name.c_str()), "SetDefaultPrinter");
+TfrmXlsOLE& TfrmMain::printHost() {
+    if (!printHost_) throw AppError("The print host is not available");
+    return *printHost_;
 }
 
 void TfrmMain::LoadPrintHost() {
@@ -86,7 +74,7 @@ void TfrmMain::LoadPrintHost() {
         std::string name = localReportName(LastPathItem(FFileUrl), FFileExt, stamped);
         if (folder.size() + name.size() >= MAX_PATH) name = stamped;
         FLocalFile = folder + name;
-        WriteDownloadTo(FLocalFile);
+        writeWholeFile(FLocalFile, FDownloadStream);
         host.showAtZeroSize();
         container.createFromFile(FLocalFile);
         container.activate(OLEIVERB_PRIMARY);
@@ -117,7 +105,7 @@ void TfrmMain::PrintWithoutDialog() {
 }
 
 void TfrmMain::ReleasePrintHost() noexcept {
-    if (frmXlsOLE) frmXlsOLE->OleContainer().destroyObject();
+    if (printHost_) printHost_->OleContainer().destroyObject();
 }
 
 }  // namespace orvo
