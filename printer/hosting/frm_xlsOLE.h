@@ -14,6 +14,7 @@ namespace orvo {
 
 class TfrmXlsOLE : public Window {
 public:
+    // Design pixels (96 DPI).
     static constexpr int kClientWidth = 328;
     static constexpr int kClientHeight = 136;
     static constexpr int kOleContainerId = 101;

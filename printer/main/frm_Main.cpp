@@ -23,6 +23,9 @@ constexpr int kDesignHeight = 316;
 constexpr int kExpandedHeight = 318;
 constexpr int kCompactHeight = 80;
 constexpr int kCompactGaugeTop = 42;
+// How far the window moves up when it takes either layout.
+constexpr int kExpandedRise = 150;
+constexpr int kCompactRise = 40;
 // Above this height the window shows the print choice (the compact strip is 80).
 constexpr int kShadowMinHeight = 100;
 constexpr Rgb kBackground{240, 240, 240};
@@ -36,7 +39,7 @@ constexpr wchar_t kFontFace[] = L"微软雅黑";
 }
 
 ControlPlace place(HWND parent, int id, int left, int top, int width, int height, bool visible = true) {
-    return ControlPlace{parent, id, left, top, width, height, visible};
+    return ControlPlace::designed(parent, id, left, top, width, height, visible);
 }
 
 }  // namespace
@@ -52,8 +55,8 @@ TfrmMain::TfrmMain() {
     params.title = ctl::kMainCaption;
     params.x = 0;
     params.y = 0;
-    params.width = kDesignWidth;
-    params.height = kDesignHeight;
+    params.width = dp(kDesignWidth);
+    params.height = dp(kDesignHeight);
     create(cls, params);
 
     font_ = makeFont(kFontFace, 14);
@@ -109,7 +112,7 @@ TfrmMain::~TfrmMain() {
 // ---- Event handlers
 
 void TfrmMain::FormCreate() {
-    ::SetWindowPos(hwnd(), nullptr, 0, 0, kDesignWidth, 0, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+    ::SetWindowPos(hwnd(), nullptr, 0, 0, dp(kDesignWidth), 0, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
     FRequest = Application::firstArgument();
     FDownloadStream.clear();
     FPreviewStream.clear();
@@ -219,7 +222,7 @@ void TfrmMain::ApplicationEvents1Minimize() {
 void TfrmMain::ApplicationEvents1Restore() {
     RECT rc{};
     ::GetWindowRect(hwnd(), &rc);
-    if (FShadow && rc.bottom - rc.top > kShadowMinHeight) FShadow->show();
+    if (FShadow && rc.bottom - rc.top > dp(kShadowMinHeight)) FShadow->show();
 }
 
 void TfrmMain::FormDestroy() {
@@ -250,7 +253,8 @@ void TfrmMain::SetWindowLayout(bool expanded) {
     ::GetWindowRect(hwnd(), &rc);
     const int width = rc.right - rc.left;
     if (expanded) {
-        ::SetWindowPos(hwnd(), nullptr, rc.left, rc.top - 150, width, kExpandedHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+        ::SetWindowPos(hwnd(), nullptr, rc.left, rc.top - dp(kExpandedRise), width, dp(kExpandedHeight),
+                       SWP_NOZORDER | SWP_NOACTIVATE);
         return;
     }
     Label_Title.setCaption(std::wstring(L"正在加载"));
@@ -259,8 +263,9 @@ void TfrmMain::SetWindowLayout(bool expanded) {
     FlatComboBox.setVisible(false);
     btn_Print.setVisible(false);
     btn_PrintFile.setVisible(false);
-    ::SetWindowPos(hwnd(), nullptr, rc.left, rc.top - 40, width, kCompactHeight, SWP_NOZORDER | SWP_NOACTIVATE);
-    FlatGauge.setTop(kCompactGaugeTop);
+    ::SetWindowPos(hwnd(), nullptr, rc.left, rc.top - dp(kCompactRise), width, dp(kCompactHeight),
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    FlatGauge.setTop(dp(kCompactGaugeTop));
 }
 
 std::string TfrmMain::ReadDefaultPrinter() { return profileDefaultPrinter(); }

@@ -52,13 +52,14 @@ std::vector<std::uint32_t> premultiply(const GreyPicture& picture, std::uint8_t 
 }
 
 std::vector<std::uint32_t> buildShadowPicture(int mainWidth, int mainHeight, std::span<const ShadowRect> shape,
-                                              std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+                                              std::uint8_t red, std::uint8_t green, std::uint8_t blue,
+                                              const ShadowGeometry& geometry) {
     mainWidth = std::max(mainWidth, 0);
     mainHeight = std::max(mainHeight, 0);
-    GreyPicture picture(mainWidth + kShadowGrow, mainHeight + kShadowGrow);
+    GreyPicture picture(mainWidth + geometry.grow, mainHeight + geometry.grow);
     const ShadowRect whole{0, 0, mainWidth, mainHeight};
     if (shape.empty()) shape = std::span<const ShadowRect>(&whole, 1);
-    fillShape(picture, shape, kShadowShapeOffset, kShadowShapeOffset);
+    fillShape(picture, shape, geometry.shapeOffset, geometry.shapeOffset);
     for (int k = 1; k <= 3; ++k) softenPass(picture, k);
     return premultiply(picture, red, green, blue);
 }

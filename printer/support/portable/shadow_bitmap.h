@@ -16,6 +16,15 @@ inline constexpr int kShadowLeft = -16;
 inline constexpr int kShadowTop = -14;
 inline constexpr int kShadowShapeOffset = 16;
 
+// The same four distances for one screen: the design values above at 96 DPI,
+// scaled by the window that shows the shadow.
+struct ShadowGeometry {
+    int grow = kShadowGrow;
+    int left = kShadowLeft;
+    int top = kShadowTop;
+    int shapeOffset = kShadowShapeOffset;
+};
+
 // A rectangle of the main window's shape, in its own window coordinates
 // (right and bottom exclusive).
 struct ShadowRect {
@@ -54,6 +63,7 @@ std::vector<std::uint32_t> premultiply(const GreyPicture& picture, std::uint8_t 
 // The whole picture for a main window of the given size. An empty shape
 // stands for the window's rectangle.
 std::vector<std::uint32_t> buildShadowPicture(int mainWidth, int mainHeight, std::span<const ShadowRect> shape,
-                                              std::uint8_t red, std::uint8_t green, std::uint8_t blue);
+                                              std::uint8_t red, std::uint8_t green, std::uint8_t blue,
+                                              const ShadowGeometry& geometry = {});
 
 }  // namespace orvo

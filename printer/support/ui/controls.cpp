@@ -42,6 +42,10 @@ std::wstring windowText(HWND hwnd) {
 
 }  // namespace
 
+ControlPlace ControlPlace::designed(HWND parent, int id, int left, int top, int width, int height, bool visible) {
+    return {parent, id, Window::dp(left), Window::dp(top), Window::dp(width), Window::dp(height), visible};
+}
+
 // ---- Control
 
 Control::~Control() {
@@ -285,7 +289,7 @@ void FlatButton::paint(HDC dc, const RECT& rc, bool hot, bool pressed, bool focu
     drawText(dc, font(), captionW(), rc, style_.text, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     if (focused) {
         RECT inner = rc;
-        ::InflateRect(&inner, -3, -3);
+        ::InflateRect(&inner, -Window::dp(3), -Window::dp(3));
         ::SetTextColor(dc, style_.text.ref());
         ::SetBkColor(dc, face.ref());
         ::DrawFocusRect(dc, &inner);
@@ -323,13 +327,17 @@ namespace {
 constexpr Rgb kComboFrame{190, 190, 190};
 constexpr Rgb kComboText{30, 30, 30};
 constexpr Rgb kComboHighlight{47, 128, 237};
+// Design pixels.
 constexpr int kComboButton = 26;
+constexpr int kComboTextIndent = 8;
+constexpr int kComboListHeight = 220;
+constexpr int kComboItemHeight = 24;
 }  // namespace
 
 void FlatComboBox::create(const ControlPlace& place, HFONT font) {
     height_ = place.height;
     ControlPlace dropped = place;
-    dropped.height = place.height + 220;  // the height of the opened list
+    dropped.height = place.height + Window::dp(kComboListHeight);  // the height of the opened list
     createControl(dropped, L"COMBOBOX",
                   CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS | WS_VSCROLL | WS_TABSTOP, 0, L"");
     setFont(font);
@@ -348,7 +356,7 @@ void FlatComboBox::create(const ControlPlace& place, HFONT font) {
         field += off;
         ::SendMessageW(hwnd(), CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
     }
-    ::SendMessageW(hwnd(), CB_SETITEMHEIGHT, 0, 24);
+    ::SendMessageW(hwnd(), CB_SETITEMHEIGHT, 0, Window::dp(kComboItemHeight));
 }
 
 void FlatComboBox::clear() { ::SendMessageW(hwnd(), CB_RESETCONTENT, 0, 0); }
@@ -386,7 +394,7 @@ bool FlatComboBox::onDrawItem(const DRAWITEMSTRUCT& item) {
     fill(item.hDC, item.rcItem, selected ? kComboHighlight : Rgb{255, 255, 255});
     if (item.itemID != static_cast<UINT>(-1)) {
         RECT text = item.rcItem;
-        text.left += 8;
+        text.left += Window::dp(kComboTextIndent);
         drawText(item.hDC, font(), itemW(static_cast<int>(item.itemID)), text,
                  selected ? Rgb{255, 255, 255} : kComboText, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
     }
@@ -402,18 +410,19 @@ void FlatComboBox::paintFace(HDC dc) {
     const int index = selectedIndex();
     if (index >= 0) {
         RECT text = rc;
-        text.left += 8;
-        text.right -= kComboButton;
+        text.left += Window::dp(kComboTextIndent);
+        text.right -= Window::dp(kComboButton);
         drawText(dc, font(), itemW(index), text, kComboText, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
     }
     // The chevron.
-    const int cx = rc.right - kComboButton / 2 - 1, cy = (rc.top + rc.bottom) / 2;
+    auto dp = [](int designPixels) { return Window::dp(designPixels); };
+    const int cx = rc.right - dp(kComboButton) / 2 - 1, cy = (rc.top + rc.bottom) / 2;
     UniqueGdiObject pen(::CreatePen(PS_SOLID, 1, RGB(90, 90, 90)));
     SelectObjectScope select(dc, pen.get());
-    for (int i = 0; i < 2; ++i) {
-        ::MoveToEx(dc, cx - 4, cy - 2 + i, nullptr);
-        ::LineTo(dc, cx, cy + 2 + i);
-        ::LineTo(dc, cx + 5, cy - 3 + i);
+    for (int i = 0; i < dp(2); ++i) {
+        ::MoveToEx(dc, cx - dp(4), cy - dp(2) + i, nullptr);
+        ::LineTo(dc, cx, cy + dp(2) + i);
+        ::LineTo(dc, cx + dp(5), cy - dp(3) + i);
     }
 }
 

@@ -18,12 +18,17 @@
 
 namespace orvo {
 
-// Where a control goes: its parent, id and place in the parent's client area.
+// Where a control goes: its parent, id and place in the parent's client area,
+// in screen pixels.
 struct ControlPlace {
     HWND parent = nullptr;
     int id = 0;
     int left = 0, top = 0, width = 0, height = 0;
     bool visible = true;
+
+    // A place given in design pixels, as the layouts give it (96 DPI),
+    // scaled to the system DPI.
+    static ControlPlace designed(HWND parent, int id, int left, int top, int width, int height, bool visible = true);
 };
 
 class Control {

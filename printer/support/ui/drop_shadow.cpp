@@ -79,9 +79,10 @@ void DropShadow::redraw(bool makeVisible) {
     RECT rc{};
     ::GetWindowRect(target_, &rc);
     const int tw = rc.right - rc.left, th = rc.bottom - rc.top;
-    const int width = tw + kShadowGrow, height = th + kShadowGrow;
+    const ShadowGeometry geometry{dp(kShadowGrow), dp(kShadowLeft), dp(kShadowTop), dp(kShadowShapeOffset)};
+    const int width = tw + geometry.grow, height = th + geometry.grow;
     const auto shape = targetShape(target_);
-    const auto pixels = buildShadowPicture(tw, th, shape, color_.r, color_.g, color_.b);
+    const auto pixels = buildShadowPicture(tw, th, shape, color_.r, color_.g, color_.b, geometry);
 
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
@@ -98,7 +99,7 @@ void DropShadow::redraw(bool makeVisible) {
     UniqueMemoryDc memory(::CreateCompatibleDC(screen.get()));
     SelectObjectScope select(memory.get(), bitmap.get());
 
-    POINT place{rc.left + kShadowLeft, rc.top + kShadowTop};
+    POINT place{rc.left + geometry.left, rc.top + geometry.top};
     SIZE size{width, height};
     POINT origin{0, 0};
     BLENDFUNCTION blend{AC_SRC_OVER, 0, targetOpacity(), AC_SRC_ALPHA};

@@ -6,8 +6,9 @@
 
 namespace orvo {
 
-// A font of the given face and character height in pixels, GB2312 charset so
-// that a face the system lacks falls back to one that has the ideographs.
-UniqueFont makeFont(const wchar_t* face, int pixelHeight, bool bold = false);
+// A font of the given face and character height in design pixels (scaled to
+// the system DPI), GB2312 charset so that a face the system lacks falls back
+// to one that has the ideographs.
+UniqueFont makeFont(const wchar_t* face, int designPixelHeight, bool bold = false);
 
 }  // namespace orvo
