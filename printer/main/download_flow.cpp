@@ -14,8 +14,6 @@
 namespace orvo {
 namespace {
 
-// Shorter addresses cannot name a report; the flows then do nothing.
-constexpr size_t kMinFileUrlLength = 6;
 constexpr unsigned kConnectTimeoutMs = 5000;
 
 }  // namespace

@@ -61,6 +61,9 @@ protected:
     LRESULT onMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
+    // Shorter file addresses cannot name a report; the flows then do nothing.
+    static constexpr size_t kMinFileUrlLength = 6;
+
     // ---- Controls, in the order the form declares them
     ::orvo::FlatGauge FlatGauge;
     Label Label1;
@@ -126,6 +129,10 @@ private:
     // ---- Print flows (print_flow.cpp)
     void btn_PrintClick();
     void btn_PrintFileClick();
+    // The print buttons' one routine: download if needed, show
+    // downloadedText, apply the chosen printer, load the print host once,
+    // then print.
+    void PrintReport(const wchar_t* downloadedText, void (TfrmMain::*print)());
     void ApplyChosenPrinter();
     TfrmXlsOLE& printHost();
     void LoadPrintHost();

@@ -15,33 +15,24 @@
 namespace orvo {
 namespace {
 
-constexpr size_t kMinFileUrlLength = 6;
-
 bool isWordFile(const std::string& ext) { return ext == ".doc" || ext == ".docx"; }
 bool isExcelFile(const std::string& ext) { return ext == ".xls" || ext == ".xlsx"; }
 
 }  // namespace
 
-void TfrmMain::btn_PrintClick() {
-    if (FFileUrl.size() < kMinFileUrlLength) return;
-    auto running = flowGuard_.tryEnter();
-    if (!running) return;
-    if (!DownloadReport()) return;
-    Label1.setCaption(std::wstring(L"下载报表文件完成，请打印..."));
-    ApplyChosenPrinter();
-    if (printHost().OleContainer().empty()) LoadPrintHost();
-    PrintWithDialog();
-}
+void TfrmMain::btn_PrintClick() { PrintReport(L"下载报表文件完成，请打印...", &TfrmMain::PrintWithDialog); }
 
-void TfrmMain::btn_PrintFileClick() {
+void TfrmMain::btn_PrintFileClick() { PrintReport(L"正在打印...", &TfrmMain::PrintWithoutDialog); }
+
+void TfrmMain::PrintReport(const wchar_t* downloadedText, void (TfrmMain::*print)()) {
     if (FFileUrl.size() < kMinFileUrlLength) return;
     auto running = flowGuard_.tryEnter();
     if (!running) return;
     if (!DownloadReport()) return;
-    Label1.setCaption(std::wstring(L"正在打印..."));
+    Label1.setCaption(std::wstring(downloadedText));
     ApplyChosenPrinter();
     if (printHost().OleContainer().empty()) LoadPrintHost();
-    PrintWithoutDialog();
+    (this->*print)();
 }
 
 void TfrmMain::ApplyChosenPrinter() {
