@@ -49,7 +49,7 @@ void TfrmMain::ApplyChosenPrinter() {
 }
 
 TfrmXlsOLE& TfrmMain::printHost() {
-    if (!printHost_) throw AppError("The print host is not available");
+    if (!printHost_) throw AppError(wideToGbk(L"打印宿主窗口不可用"));
     return *printHost_;
 }
 

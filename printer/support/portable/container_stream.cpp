@@ -1,8 +1,15 @@
 #include "support/portable/container_stream.h"
 
 #include "support/portable/app_error.h"
+#include "support/portable/codepage.h"
 
 namespace orvo {
+namespace {
+
+constexpr char32_t kStreamReadError[] = U"读取流出错";
+
+}  // namespace
+
 namespace {
 
 void putLe32(char* out, std::uint32_t value) {
@@ -18,7 +25,7 @@ std::uint32_t getLe32(std::string_view in, size_t offset) {
 }  // namespace
 
 std::array<char, kContainerStreamHeaderSize> containerStreamHeader(std::uint64_t dataSize) {
-    if (dataSize > 0xFFFFFFFFu) throw AppError("Report too large for the container stream");
+    if (dataSize > 0xFFFFFFFFu) throw AppError(unicodeToGbk(U"报表过大，无法放入容器流"));
     std::array<char, kContainerStreamHeaderSize> header{};
     putLe32(header.data(), kContainerStreamSignature);
     putLe32(header.data() + 4, kDrawAspectContent);
@@ -36,13 +43,13 @@ std::string writeContainerStream(std::string_view data) {
 }
 
 ContainerStreamContents readContainerStream(std::string_view stream) {
-    if (stream.size() < 4) throw AppError("Stream read error");
+    if (stream.size() < 4) throw AppError(unicodeToGbk(kStreamReadError));
     if (getLe32(stream, 0) != kContainerStreamSignature) throw AppError("Invalid stream format");
-    if (stream.size() < kContainerStreamHeaderSize) throw AppError("Stream read error");
+    if (stream.size() < kContainerStreamHeaderSize) throw AppError(unicodeToGbk(kStreamReadError));
     ContainerStreamContents contents;
     contents.drawAspect = getLe32(stream, 4);
     const std::uint32_t dataSize = getLe32(stream, 8);
-    if (dataSize > stream.size() - kContainerStreamHeaderSize) throw AppError("Stream read error");
+    if (dataSize > stream.size() - kContainerStreamHeaderSize) throw AppError(unicodeToGbk(kStreamReadError));
     contents.data = stream.substr(kContainerStreamHeaderSize, dataSize);
     return contents;
 }

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "support/portable/app_error.h"
+#include "support/portable/codepage.h"
 
 namespace orvo {
 namespace {
@@ -109,7 +110,7 @@ bool MultipartBody::validBoundary(std::string_view boundary) noexcept {
 MultipartBody::MultipartBody() : boundary_(randomBoundary()) {}
 
 MultipartBody::MultipartBody(std::string boundary) : boundary_(std::move(boundary)) {
-    if (!validBoundary(boundary_)) throw AppError("Invalid multipart boundary");
+    if (!validBoundary(boundary_)) throw AppError(unicodeToGbk(U"表单分隔符无效"));
 }
 
 void MultipartBody::addField(std::string name, std::string value) {
@@ -117,13 +118,13 @@ void MultipartBody::addField(std::string name, std::string value) {
     // a random boundary this only happens on purpose.
     const std::string delimiter = "--" + boundary_;
     if (value.find(delimiter) != std::string::npos || name.find(delimiter) != std::string::npos)
-        throw AppError("Form field contains the multipart boundary");
+        throw AppError(unicodeToGbk(U"表单字段含有分隔符"));
     fields_.push_back({std::move(name), std::move(value)});
 }
 
 void MultipartBody::setFile(MultipartFile file) {
-    if (hasFile_) throw AppError("Multipart body already has a file part");
-    if (!isPlainMediaType(file.contentType)) throw AppError("Invalid content type for the file part");
+    if (hasFile_) throw AppError(unicodeToGbk(U"表单已有文件部分"));
+    if (!isPlainMediaType(file.contentType)) throw AppError(unicodeToGbk(U"文件部分的类型无效"));
     file_ = std::move(file);
     hasFile_ = true;
 }

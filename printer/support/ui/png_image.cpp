@@ -4,11 +4,12 @@
 
 #include "support/win32/com_ptr.h"
 #include "support/win32/win_error.h"
+#include "support/win32/win_text.h"
 
 namespace orvo {
 
 Bitmap32 decodePng(const void* data, size_t size) {
-    if (size > 0x7FFFFFFF) throw AppError("Picture too large");
+    if (size > 0x7FFFFFFF) throw AppError(wideToGbk(L"图片过大"));
     ComPtr<IWICImagingFactory> factory;
     throwIfFailed(::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
                                      reinterpret_cast<void**>(factory.put())),
@@ -29,7 +30,7 @@ Bitmap32 decodePng(const void* data, size_t size) {
                   "WIC converter");
     UINT width = 0, height = 0;
     throwIfFailed(converter->GetSize(&width, &height), "PNG size");
-    if (width == 0 || height == 0 || width > 4096 || height > 4096) throw AppError("Unsupported picture size");
+    if (width == 0 || height == 0 || width > 4096 || height > 4096) throw AppError(wideToGbk(L"不支持的图片尺寸"));
 
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
@@ -57,7 +58,7 @@ Bitmap32 loadPngResource(int resourceId) {
     throwLastErrorIf(loaded == nullptr, "LoadResource");
     const void* data = ::LockResource(loaded);
     const DWORD size = ::SizeofResource(module, found);
-    if (!data || size == 0) throw AppError("Empty picture resource");
+    if (!data || size == 0) throw AppError(wideToGbk(L"图片资源为空"));
     return decodePng(data, size);
 }
 
