@@ -42,10 +42,6 @@ bool UiQueue::cancelRequested() const noexcept {
     return cancelled_;
 }
 
-void UiQueue::throwIfCancelled() const {
-    if (cancelRequested()) throw WaitCancelled();
-}
-
 void UiQueue::requestCancel() noexcept {
     std::lock_guard lock(mutex_);
     cancelled_ = true;

@@ -39,8 +39,6 @@ public:
     void post(std::function<void()> call, int coalesceKey = 0);
 
     bool cancelRequested() const noexcept;
-    // Throws WaitCancelled once the wait has been cancelled.
-    void throwIfCancelled() const;
 
     // Used by the wait loop.
     void requestCancel() noexcept;

@@ -62,7 +62,6 @@ LRESULT CALLBACK Window::staticProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         LRESULT r = ::DefWindowProcW(hwnd, msg, wp, lp);
         self->hwnd_ = nullptr;
-        self->onDestroyed();
         return r;
     }
     try {

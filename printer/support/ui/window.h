@@ -47,8 +47,6 @@ protected:
     void create(const ClassParams& cls, const CreateParams& params);
     virtual LRESULT onMessage(UINT msg, WPARAM wp, LPARAM lp);
     LRESULT defaultProc(UINT msg, WPARAM wp, LPARAM lp) { return ::DefWindowProcW(hwnd_, msg, wp, lp); }
-    // Called after WM_NCDESTROY, when the handle is gone.
-    virtual void onDestroyed() {}
 
 private:
     static LRESULT CALLBACK staticProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
