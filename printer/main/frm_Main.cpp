@@ -204,7 +204,7 @@ void TfrmMain::Timer1Timer() {
 void TfrmMain::Panel1MouseDown(int, int) {
     // Let the system move the window as if its caption were dragged.
     ::ReleaseCapture();
-    ::SendMessageW(hwnd(), WM_SYSCOMMAND, 0xF012, 0);
+    ::SendMessageW(hwnd(), WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);
 }
 
 void TfrmMain::ImgBtn1Click() { Close(); }

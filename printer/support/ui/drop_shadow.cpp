@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "support/portable/shadow_bitmap.h"
+#include "support/ui/dib.h"
 #include "support/win32/unique.h"
 #include "support/win32/win_error.h"
 
@@ -84,16 +85,9 @@ void DropShadow::redraw(bool makeVisible) {
     const auto shape = targetShape(target_);
     const auto pixels = buildShadowPicture(tw, th, shape, color_.r, color_.g, color_.b, geometry);
 
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;  // rows top to bottom, as the picture is built
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
     WindowDc screen(nullptr);
     void* bits = nullptr;
-    UniqueBitmap bitmap(::CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    UniqueBitmap bitmap = createTopDownDib(screen.get(), width, height, &bits);
     if (!bitmap) return;
     std::copy(pixels.begin(), pixels.end(), static_cast<std::uint32_t*>(bits));
     UniqueMemoryDc memory(::CreateCompatibleDC(screen.get()));

@@ -2,6 +2,7 @@
 
 #include <wincodec.h>
 
+#include "support/ui/dib.h"
 #include "support/win32/com_ptr.h"
 #include "support/win32/win_error.h"
 #include "support/win32/win_text.h"
@@ -32,16 +33,9 @@ Bitmap32 decodePng(const void* data, size_t size) {
     throwIfFailed(converter->GetSize(&width, &height), "PNG size");
     if (width == 0 || height == 0 || width > 4096 || height > 4096) throw AppError(wideToGbk(L"不支持的图片尺寸"));
 
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = static_cast<LONG>(width);
-    info.bmiHeader.biHeight = -static_cast<LONG>(height);  // top-down, as WIC delivers rows
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
     Bitmap32 result;
-    result.bitmap.reset(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    result.bitmap = createTopDownDib(nullptr, static_cast<int>(width), static_cast<int>(height), &bits);
     throwLastErrorIf(!result.bitmap, "CreateDIBSection");
     const UINT stride = width * 4;
     throwIfFailed(converter->CopyPixels(nullptr, stride, stride * height, static_cast<BYTE*>(bits)), "PNG pixels");
@@ -52,7 +46,7 @@ Bitmap32 decodePng(const void* data, size_t size) {
 
 Bitmap32 loadPngResource(int resourceId) {
     HMODULE module = ::GetModuleHandleW(nullptr);
-    HRSRC found = ::FindResourceW(module, MAKEINTRESOURCEW(resourceId), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
+    HRSRC found = ::FindResourceW(module, MAKEINTRESOURCEW(resourceId), RT_RCDATA);
     throwLastErrorIf(found == nullptr, "FindResource");
     HGLOBAL loaded = ::LoadResource(module, found);
     throwLastErrorIf(loaded == nullptr, "LoadResource");
@@ -67,15 +61,8 @@ void drawBitmap(HDC dc, const Bitmap32& picture, const RECT& target, COLORREF ba
     if (!picture.bitmap || width <= 0 || height <= 0) return;
     // Blending between two DIBs is exact everywhere; blending straight onto a
     // window's DC is not (Wine's X11 surfaces drop the alpha).
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    UniqueBitmap canvas(::CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    UniqueBitmap canvas = createTopDownDib(dc, width, height, &bits);
     UniqueMemoryDc canvasDc(::CreateCompatibleDC(dc));
     UniqueMemoryDc pictureDc(::CreateCompatibleDC(dc));
     if (!canvas || !canvasDc || !pictureDc) return;
