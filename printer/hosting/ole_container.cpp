@@ -386,7 +386,7 @@ void OleDocumentContainer::adopt(ComPtr<IOleObject> object, ComPtr<IStorage> sto
     // a server may decline.
     object_->SetHostNames(L"orvo_Printer", L"OleContainer");
     if (FAILED(object_->Advise(site_->adviseSink(), &adviseConnection_))) adviseConnection_ = 0;
-    if (auto view = object_.query<IViewObject>()) view->SetAdvise(aspect_, 0, site_->adviseSink());
+    if (auto view = object_.tryQuery<IViewObject>()) view->SetAdvise(aspect_, 0, site_->adviseSink());
     ::OleSetContainedObject(object_.get(), TRUE);
 }
 
@@ -396,7 +396,7 @@ void OleDocumentContainer::destroyObject() noexcept {
     if (inPlace_) inPlace_->InPlaceDeactivate();
     object->Close(OLECLOSE_NOSAVE);
     if (adviseConnection_) object->Unadvise(adviseConnection_);
-    if (auto view = object.query<IViewObject>()) view->SetAdvise(aspect_, 0, nullptr);
+    if (auto view = object.tryQuery<IViewObject>()) view->SetAdvise(aspect_, 0, nullptr);
     object->SetClientSite(nullptr);
     site_->forgetActiveObject();
     inPlace_ = nullptr;
@@ -574,7 +574,7 @@ HRESULT OleDocumentContainer::saveObject() noexcept {
 void OleDocumentContainer::onInPlaceActivate(bool active) noexcept {
     inPlaceActive_ = active;
     if (active) {
-        inPlace_ = object_ ? object_.query<IOleInPlaceObject>() : nullptr;
+        inPlace_ = object_ ? object_.tryQuery<IOleInPlaceObject>() : nullptr;
     } else {
         inPlace_ = nullptr;
         uiActive_ = false;

@@ -9,6 +9,7 @@
 // Text arguments are GBK, as everywhere inside the program; what goes on the
 // wire (path, query, form fields, file names) is UTF-8.
 #include <windows.h>
+#include <winhttp.h>
 
 #include <cstdint>
 #include <functional>
@@ -21,6 +22,8 @@
 #include "support/win32/unique.h"
 
 namespace orvo {
+
+using UniqueInternet = Unique<NullHandleTraits<HINTERNET, ::WinHttpCloseHandle>>;
 
 inline constexpr char kDefaultAccept[] = "text/html, */*";
 inline constexpr char kDefaultUserAgent[] = "Mozilla/3.0 (compatible; Indy Library)";

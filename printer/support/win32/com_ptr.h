@@ -57,8 +57,9 @@ public:
     }
     void** putVoid() noexcept { return reinterpret_cast<void**>(put()); }
 
+    // Null when the object does not answer U.
     template <typename U>
-    ComPtr<U> query() const noexcept {
+    ComPtr<U> tryQuery() const noexcept {
         ComPtr<U> result;
         if (p_) p_->QueryInterface(__uuidof(U), result.putVoid());
         return result;

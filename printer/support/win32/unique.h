@@ -3,7 +3,6 @@
 // A Traits type names the handle type, its invalid value and how to close it.
 #include <windows.h>
 #include <oleauto.h>
-#include <winhttp.h>
 #include <utility>
 
 namespace orvo {
@@ -41,79 +40,29 @@ private:
     Handle handle_ = Traits::invalid();
 };
 
-struct HandleTraits {  // CreateThread, CreateEvent, OpenProcess...: null when invalid
-    using Handle = HANDLE;
+// Traits of a handle that is null when invalid and closed by one function.
+template <typename H, auto closeFunction>
+struct NullHandleTraits {
+    using Handle = H;
     static Handle invalid() noexcept { return nullptr; }
-    static void close(Handle h) noexcept { ::CloseHandle(h); }
+    static void close(Handle h) noexcept { closeFunction(h); }
 };
-struct FileHandleTraits {  // CreateFile: INVALID_HANDLE_VALUE when invalid
+// CreateFile: INVALID_HANDLE_VALUE when invalid.
+struct FileHandleTraits {
     using Handle = HANDLE;
     static Handle invalid() noexcept { return INVALID_HANDLE_VALUE; }
     static void close(Handle h) noexcept { ::CloseHandle(h); }
 };
-struct ModuleTraits {
-    using Handle = HMODULE;
-    static Handle invalid() noexcept { return nullptr; }
-    static void close(Handle h) noexcept { ::FreeLibrary(h); }
-};
-struct RegKeyTraits {
-    using Handle = HKEY;
-    static Handle invalid() noexcept { return nullptr; }
-    static void close(Handle h) noexcept { ::RegCloseKey(h); }
-};
-struct InternetTraits {
-    using Handle = HINTERNET;
-    static Handle invalid() noexcept { return nullptr; }
-    static void close(Handle h) noexcept { ::WinHttpCloseHandle(h); }
-};
-struct GdiObjectTraits {
-    using Handle = HGDIOBJ;
-    static Handle invalid() noexcept { return nullptr; }
-    static void close(Handle h) noexcept { ::DeleteObject(h); }
-};
-struct FontTraits {
-    using Handle = HFONT;
-    static Handle invalid() noexcept { return nullptr; }
-    static void close(Handle h) noexcept { ::DeleteObject(h); }
-};
-struct BitmapTraits {
-    using Handle = HBITMAP;
-    static Handle invalid() noexcept { return nullptr; }
-    static void close(Handle h) noexcept { ::DeleteObject(h); }
-};
-struct BrushTraits {
-    using Handle = HBRUSH;
-    static Handle invalid() noexcept { return nullptr; }
-    static void close(Handle h) noexcept { ::DeleteObject(h); }
-};
-struct MemoryDcTraits {  // CreateCompatibleDC
-    using Handle = HDC;
-    static Handle invalid() noexcept { return nullptr; }
-    static void close(Handle h) noexcept { ::DeleteDC(h); }
-};
-struct IconTraits {
-    using Handle = HICON;
-    static Handle invalid() noexcept { return nullptr; }
-    static void close(Handle h) noexcept { ::DestroyIcon(h); }
-};
-struct BstrTraits {
-    using Handle = BSTR;
-    static Handle invalid() noexcept { return nullptr; }
-    static void close(Handle h) noexcept { ::SysFreeString(h); }
-};
 
-using UniqueHandle = Unique<HandleTraits>;
+using UniqueHandle = Unique<NullHandleTraits<HANDLE, ::CloseHandle>>;  // CreateThread, CreateEvent, OpenProcess...
 using UniqueFile = Unique<FileHandleTraits>;
-using UniqueModule = Unique<ModuleTraits>;
-using UniqueRegKey = Unique<RegKeyTraits>;
-using UniqueInternet = Unique<InternetTraits>;
-using UniqueGdiObject = Unique<GdiObjectTraits>;
-using UniqueFont = Unique<FontTraits>;
-using UniqueBitmap = Unique<BitmapTraits>;
-using UniqueBrush = Unique<BrushTraits>;
-using UniqueMemoryDc = Unique<MemoryDcTraits>;
-using UniqueIcon = Unique<IconTraits>;
-using UniqueBstr = Unique<BstrTraits>;
+using UniqueModule = Unique<NullHandleTraits<HMODULE, ::FreeLibrary>>;
+using UniqueRegKey = Unique<NullHandleTraits<HKEY, ::RegCloseKey>>;
+using UniqueGdiObject = Unique<NullHandleTraits<HGDIOBJ, ::DeleteObject>>;
+using UniqueFont = Unique<NullHandleTraits<HFONT, ::DeleteObject>>;
+using UniqueBitmap = Unique<NullHandleTraits<HBITMAP, ::DeleteObject>>;
+using UniqueBrush = Unique<NullHandleTraits<HBRUSH, ::DeleteObject>>;
+using UniqueMemoryDc = Unique<NullHandleTraits<HDC, ::DeleteDC>>;  // CreateCompatibleDC
 
 // GetDC/ReleaseDC pairs need the window too.
 class WindowDc {
@@ -179,20 +128,6 @@ public:
     }
     OleScope(const OleScope&) = delete;
     OleScope& operator=(const OleScope&) = delete;
-    HRESULT result() const noexcept { return hr_; }
-
-private:
-    HRESULT hr_;
-};
-
-class ComScope {
-public:
-    explicit ComScope(DWORD model = COINIT_APARTMENTTHREADED) noexcept : hr_(::CoInitializeEx(nullptr, model)) {}
-    ~ComScope() {
-        if (SUCCEEDED(hr_)) ::CoUninitialize();
-    }
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
     HRESULT result() const noexcept { return hr_; }
 
 private:
