@@ -9,6 +9,7 @@
 #include "support/portable/app_error.h"
 #include "support/win32/com_object.h"
 #include "support/portable/container_stream.h"
+#include "support/portable/program_names.h"
 #include "support/win32/unique.h"
 #include "support/win32/win_error.h"
 #include "support/win32/win_text.h"
@@ -384,7 +385,7 @@ void OleDocumentContainer::adopt(ComPtr<IOleObject> object, ComPtr<IStorage> sto
     lastExtent_ = {};
     // Loading already handed over the client site; the rest is courtesy that
     // a server may decline.
-    object_->SetHostNames(L"orvo_Printer", L"OleContainer");
+    object_->SetHostNames(kApplicationTitle, L"OleContainer");
     if (FAILED(object_->Advise(site_->adviseSink(), &adviseConnection_))) adviseConnection_ = 0;
     if (auto view = object_.tryQuery<IViewObject>()) view->SetAdvise(aspect_, 0, site_->adviseSink());
     ::OleSetContainedObject(object_.get(), TRUE);

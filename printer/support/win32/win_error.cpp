@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <new>
+#include "support/portable/program_names.h"
 #include "support/win32/win_text.h"
 
 namespace orvo {
@@ -44,7 +45,7 @@ ComError::ComError(HRESULT hr, const std::string& what, const std::string& descr
 void throwLastError(const std::string& what) { throw Win32Error(::GetLastError(), what); }
 
 void showErrorBox(HWND owner, const std::string& gbkMessage) {
-    ::MessageBoxW(owner, gbkToWide(errorBoxText(gbkMessage)).c_str(), L"orvo_Printer", MB_OK | MB_ICONERROR);
+    ::MessageBoxW(owner, gbkToWide(errorBoxText(gbkMessage)).c_str(), kApplicationTitle, MB_OK | MB_ICONERROR);
 }
 
 void showErrorBox(HWND owner, const std::exception& error) {
