@@ -60,6 +60,9 @@ SIZE pixelsFromHimetric(const SIZEL& extent) noexcept {
     return {::MulDiv(extent.cx, ppi.cx, kHimetricPerInch), ::MulDiv(extent.cy, ppi.cy, kHimetricPerInch)};
 }
 
+// An operation's name as its error box shows it.
+std::string op(const wchar_t* name) { return wideToGbk(name); }
+
 // Closes and lets go of an object that never made it into the container.
 void discard(const ComPtr<IOleObject>& object) noexcept {
     if (!object) return;
@@ -310,15 +313,15 @@ void OleDocumentContainer::createFromFile(const std::string& gbkPath) {
         throw AppError(kRefusedDocumentMessage);
 
     ComPtr<ILockBytes> bytes;
-    throwIfFailed(::CreateILockBytesOnHGlobal(nullptr, TRUE, bytes.put()), "");
+    throwIfFailed(::CreateILockBytesOnHGlobal(nullptr, TRUE, bytes.put()), op(L"创建内存存储"));
     ComPtr<IStorage> storage;
     throwIfFailed(::StgCreateDocfileOnILockBytes(bytes.get(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0,
                                                  storage.put()),
-                  "");
+                  op(L"创建内存存储"));
     ComPtr<IOleObject> object;
     throwIfFailed(::OleCreateFromFile(CLSID_NULL, path.c_str(), IID_IOleObject, OLERENDER_DRAW, nullptr,
                                       site_->clientSite(), storage.get(), object.putVoid()),
-                  "");
+                  op(L"从文件创建文档"));
     // The server wrote the object's storage; its class is the one that runs
     // from now on.
     CLSID objectClass{};
@@ -351,26 +354,26 @@ void OleDocumentContainer::loadFromStream(std::string_view containerStream) {
     HRESULT hr = ::CreateILockBytesOnHGlobal(memory, TRUE, bytes.put());
     if (FAILED(hr)) {
         ::GlobalFree(memory);
-        throw ComError(hr, "");
+        throw ComError(hr, op(L"创建内存存储"));
     }
     // The memory block may be larger than asked for; the storage must see
     // exactly the document's bytes.
     ULARGE_INTEGER size;
     size.QuadPart = stream.data.size();
-    throwIfFailed(bytes->SetSize(size), "");
+    throwIfFailed(bytes->SetSize(size), op(L"创建内存存储"));
 
     ComPtr<IStorage> storage;
     throwIfFailed(::StgOpenStorageOnILockBytes(bytes.get(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr,
                                                0, storage.put()),
-                  "");
+                  op(L"打开文档存储"));
     // The document names the class that would serve it; only Word and Excel
     // documents are let through, before any server is started.
     CLSID documentClass{};
-    throwIfFailed(::ReadClassStg(storage.get(), &documentClass), "");
+    throwIfFailed(::ReadClassStg(storage.get(), &documentClass), op(L"读取文档类型"));
     if (!isAcceptedDocumentClass(documentClass)) throw AppError(kRefusedDocumentMessage);
 
     ComPtr<IOleObject> object;
-    throwIfFailed(::OleLoad(storage.get(), IID_IOleObject, site_->clientSite(), object.putVoid()), "");
+    throwIfFailed(::OleLoad(storage.get(), IID_IOleObject, site_->clientSite(), object.putVoid()), op(L"载入文档"));
     adopt(std::move(object), std::move(storage), std::move(bytes), stream.drawAspect);
     if (sizeMode_ == OleSizeMode::Automatic) fitToObject();
     ::InvalidateRect(hwnd(), nullptr, TRUE);
@@ -413,21 +416,21 @@ void OleDocumentContainer::destroyObject() noexcept {
 void OleDocumentContainer::activate(LONG verb) {
     requireObject();
     RECT position = objectRect();
-    throwIfFailed(object_->DoVerb(verb, nullptr, site_->clientSite(), 0, hwnd(), &position), "");
+    throwIfFailed(object_->DoVerb(verb, nullptr, site_->clientSite(), 0, hwnd(), &position), op(L"激活文档"));
     if (sizeMode_ == OleSizeMode::Automatic) fitToObject();
 }
 
 ComPtr<IDispatch> OleDocumentContainer::automationObject() const {
     requireObject();
     ComPtr<IDispatch> dispatch;
-    throwIfFailed(object_.queryTo(dispatch), "");
+    throwIfFailed(object_.queryTo(dispatch), op(L"取得文档的自动化对象"));
     return dispatch;
 }
 
 ComPtr<IOleCommandTarget> OleDocumentContainer::commandTarget() const {
     requireObject();
     ComPtr<IOleCommandTarget> target;
-    throwIfFailed(object_.queryTo(target), "");
+    throwIfFailed(object_.queryTo(target), op(L"取得文档的命令接口"));
     return target;
 }
 
@@ -445,7 +448,7 @@ bool OleDocumentContainer::printWithHostDialog() {
 void OleDocumentContainer::saveAsDocument(const std::string& gbkPath) {
     requireObject();
     ComPtr<IPersistStorage> persist;
-    throwIfFailed(object_.queryTo(persist), "");
+    throwIfFailed(object_.queryTo(persist), op(L"取得文档的存储接口"));
 
     const std::wstring target = gbkToWide(gbkPath);
     const std::wstring temp = siblingTempPath(target);
@@ -456,7 +459,7 @@ void OleDocumentContainer::saveAsDocument(const std::string& gbkPath) {
                                         file.put());
         if (FAILED(hr)) {
             ::DeleteFileW(temp.c_str());
-            throw ComError(hr, "");
+            throw ComError(hr, op(L"创建文件"));
         }
         saved = ::OleSave(persist.get(), file.get(), FALSE);
         // A copy was written: the object goes back to its own storage. OLE
@@ -466,18 +469,18 @@ void OleDocumentContainer::saveAsDocument(const std::string& gbkPath) {
     }  // the file is closed here
     if (FAILED(saved)) {
         ::DeleteFileW(temp.c_str());
-        throw ComError(saved, "");
+        throw ComError(saved, op(L"保存文档"));
     }
     if (!::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
         DWORD error = ::GetLastError();
         ::DeleteFileW(temp.c_str());
-        throw Win32Error(error, "");
+        throw Win32Error(error, op(L"替换文件"));
     }
 }
 
 void OleDocumentContainer::close() {
     requireObject();
-    throwIfFailed(object_->Close(OLECLOSE_SAVEIFDIRTY), "");
+    throwIfFailed(object_->Close(OLECLOSE_SAVEIFDIRTY), op(L"关闭文档"));
 }
 
 void OleDocumentContainer::focus() {

@@ -83,15 +83,9 @@ LRESULT CALLBACK Control::subclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
         self->hwnd_ = nullptr;
         return ::DefSubclassProc(hwnd, msg, wp, lp);
     }
-    try {
-        return self->onControlMessage(msg, wp, lp);
-    } catch (const std::exception& e) {
-        showErrorBox(::GetAncestor(hwnd, GA_ROOT), e);
-        return 0;
-    } catch (...) {
-        showErrorBox(::GetAncestor(hwnd, GA_ROOT), wideToGbk(L"未知错误"));
-        return 0;
-    }
+    LRESULT result = 0;
+    guardEvent(::GetAncestor(hwnd, GA_ROOT), [&] { result = self->onControlMessage(msg, wp, lp); });
+    return result;
 }
 
 LRESULT Control::onControlMessage(UINT msg, WPARAM wp, LPARAM lp) { return defaultControlProc(msg, wp, lp); }

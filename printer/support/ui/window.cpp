@@ -64,14 +64,9 @@ LRESULT CALLBACK Window::staticProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         self->hwnd_ = nullptr;
         return r;
     }
-    try {
-        return self->onMessage(msg, wp, lp);
-    } catch (const std::exception& e) {
-        showErrorBox(hwnd, e);
-    } catch (...) {
-        showErrorBox(hwnd, wideToGbk(L"未知错误"));
-    }
-    return 0;
+    LRESULT result = 0;
+    guardEvent(hwnd, [&] { result = self->onMessage(msg, wp, lp); });
+    return result;
 }
 
 }  // namespace orvo

@@ -33,16 +33,20 @@ std::string systemMessage(DWORD code) {
     return wideToGbk(text);
 }
 
-Win32Error::Win32Error(DWORD code, const std::string& what)
-    : AppError(withDescription(what, systemMessage(code))), code_(code) {}
+Win32Error::Win32Error(DWORD code, const std::string& what, std::source_location where)
+    : SystemError(withDescription(what, systemMessage(code)), what, where), code_(code) {}
 
-ComError::ComError(HRESULT hr, const std::string& what)
-    : AppError(withDescription(what, systemMessage(static_cast<DWORD>(hr)))), hr_(hr) {}
+ComError::ComError(HRESULT hr, const std::string& what, std::source_location where)
+    : SystemError(withDescription(what, systemMessage(static_cast<DWORD>(hr))), what, where), hr_(hr) {}
 
-ComError::ComError(HRESULT hr, const std::string& what, const std::string& description)
-    : AppError(description.empty() ? withDescription(what, systemMessage(static_cast<DWORD>(hr))) : description), hr_(hr) {}
+ComError::ComError(HRESULT hr, const std::string& what, const std::string& description, std::source_location where)
+    : SystemError(description.empty() ? withDescription(what, systemMessage(static_cast<DWORD>(hr))) : description,
+                  what, where),
+      hr_(hr) {}
 
-void throwLastError(const std::string& what) { throw Win32Error(::GetLastError(), what); }
+void throwLastError(const std::string& what, std::source_location where) {
+    throw Win32Error(::GetLastError(), what, where);
+}
 
 void showErrorBox(HWND owner, const std::string& gbkMessage) {
     ::MessageBoxW(owner, gbkToWide(errorBoxText(gbkMessage)).c_str(), kApplicationTitle, MB_OK | MB_ICONERROR);
