@@ -44,6 +44,19 @@ std::string describeSystemCode(DWORD code) {
     throw HttpError(kind, gbk(what) + describeSystemCode(code), code);
 }
 
+// One place for each failure text.
+[[noreturn]] void failToConnect(DWORD code) { fail(HttpError::Kind::Connect, L"无法连接服务器：", code); }
+[[noreturn]] void failToReadUpload(DWORD code) { fail(HttpError::Kind::LocalFile, L"无法读取要上传的文件：", code); }
+[[noreturn]] void failToReceive(DWORD code) { fail(HttpError::Kind::Transfer, L"接收数据失败：", code); }
+[[noreturn]] void failTooLarge(std::uint64_t limit) {
+    throw HttpError(HttpError::Kind::TooLarge,
+                    gbk(L"服务器返回的内容过大，上限 ") + std::to_string(limit) + gbk(L" 字节"));
+}
+[[noreturn]] void failIncomplete(std::uint64_t received, std::uint64_t announced) {
+    throw HttpError(HttpError::Kind::Transfer, gbk(L"数据接收不完整：收到 ") + std::to_string(received) +
+                                                   gbk(L" 字节，应为 ") + std::to_string(announced) + gbk(L" 字节"));
+}
+
 bool hasLineBreakOrControl(std::string_view text) {
     return std::any_of(text.begin(), text.end(), [](char c) {
         unsigned char u = static_cast<unsigned char>(c);
@@ -203,7 +216,7 @@ std::vector<std::uint8_t> HttpClient::postMultipart(const std::string& url, cons
         multipart.setFile({toUtf8(file->fieldName), toUtf8(file->fileName), file->contentType});
         LARGE_INTEGER size{};
         if (file->file == INVALID_HANDLE_VALUE || file->file == nullptr || !::GetFileSizeEx(file->file, &size))
-            fail(HttpError::Kind::LocalFile, L"无法读取要上传的文件：", ::GetLastError());
+            failToReadUpload(::GetLastError());
         body.file = file->file;
         body.fileSize = static_cast<std::uint64_t>(size.QuadPart);
     }
@@ -216,15 +229,21 @@ std::vector<std::uint8_t> HttpClient::postMultipart(const std::string& url, cons
 std::vector<std::uint8_t> HttpClient::execute(const std::string& url, const wchar_t* verb, Body& body,
                                               const TransferProgress& progress) {
     const HttpUrl target = checkedUrl(url);
-
     UniqueInternet connection(::WinHttpConnect(session_.get(), ascii(target.host).c_str(), target.port, 0));
-    if (!connection) fail(HttpError::Kind::Connect, L"无法连接服务器：", ::GetLastError());
+    if (!connection) failToConnect(::GetLastError());
+    const UniqueInternet request = openRequest(connection.get(), target.target, verb, body.contentType);
+    sendRequest(request.get(), verb, body, progress);
+    return readReply(request.get(), progress);
+}
+
+UniqueInternet HttpClient::openRequest(HINTERNET connection, const std::string& target, const wchar_t* verb,
+                                       const std::string& contentType) {
     // The target is already escaped as it must go on the wire.
-    UniqueInternet request(::WinHttpOpenRequest(connection.get(), verb, ascii(target.target).c_str(),
+    UniqueInternet request(::WinHttpOpenRequest(connection, verb, ascii(target).c_str(),
                                                 settings_.http10 ? L"HTTP/1.0" : nullptr, WINHTTP_NO_REFERER,
                                                 WINHTTP_DEFAULT_ACCEPT_TYPES,
                                                 WINHTTP_FLAG_ESCAPE_DISABLE | WINHTTP_FLAG_ESCAPE_DISABLE_QUERY));
-    if (!request) fail(HttpError::Kind::Connect, L"无法连接服务器：", ::GetLastError());
+    if (!request) failToConnect(::GetLastError());
     DWORD never = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
     if (!::WinHttpSetOption(request.get(), WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof never))
         fail(HttpError::Kind::Connect, L"无法关闭网址转向：", ::GetLastError());
@@ -234,88 +253,90 @@ std::vector<std::uint8_t> HttpClient::execute(const std::string& url, const wcha
     ::WinHttpSetOption(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &responseTimeout, sizeof responseTimeout);
 
     std::wstring headers = L"Accept: " + gbkToWide(settings_.accept) + L"\r\n";
-    if (!body.contentType.empty()) headers += L"Content-Type: " + ascii(body.contentType) + L"\r\n";
+    if (!contentType.empty()) headers += L"Content-Type: " + ascii(contentType) + L"\r\n";
     if (!::WinHttpAddRequestHeaders(request.get(), headers.c_str(), static_cast<DWORD>(headers.size()),
                                     WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE))
         fail(HttpError::Kind::Connect, L"无法设置请求头：", ::GetLastError());
+    return request;
+}
 
-    const bool sendsBody = std::wstring_view(verb) != L"GET";
+void HttpClient::sendRequest(HINTERNET request, const wchar_t* verb, Body& body, const TransferProgress& progress) {
     const std::uint64_t total = body.total();
-    if (total > 0xFFFFFFFFull)
-        throw HttpError(HttpError::Kind::LocalFile, gbk(L"要上传的文件过大"));
-    if (!::WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0,
+    if (total > 0xFFFFFFFFull) throw HttpError(HttpError::Kind::LocalFile, gbk(L"要上传的文件过大"));
+    if (!::WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0,
                               static_cast<DWORD>(total), 0))
-        fail(HttpError::Kind::Connect, L"无法连接服务器：", ::GetLastError());
+        failToConnect(::GetLastError());
+    if (std::wstring_view(verb) == L"GET") return;
 
-    if (sendsBody) {
-        if (progress.begin) progress.begin(total);
-        std::uint64_t sent = 0;
-        auto write = [&](const void* data, DWORD size) {
-            DWORD written = 0;
-            if (size && !::WinHttpWriteData(request.get(), data, size, &written))
-                fail(HttpError::Kind::Transfer, L"发送数据失败：", ::GetLastError());
-            sent += size;
-            if (progress.work) progress.work(sent);
-        };
-        for (std::size_t at = 0; at < body.head.size(); at += kChunkBytes)
-            write(body.head.data() + at, static_cast<DWORD>(std::min<std::size_t>(kChunkBytes, body.head.size() - at)));
-        if (body.file != INVALID_HANDLE_VALUE) {
-            LARGE_INTEGER start{};
-            if (!::SetFilePointerEx(body.file, start, nullptr, FILE_BEGIN))
-                fail(HttpError::Kind::LocalFile, L"无法读取要上传的文件：", ::GetLastError());
-            std::vector<char> chunk(kChunkBytes);
-            std::uint64_t left = body.fileSize;
-            while (left > 0) {
-                DWORD want = static_cast<DWORD>(std::min<std::uint64_t>(kChunkBytes, left));
-                DWORD got = 0;
-                if (!::ReadFile(body.file, chunk.data(), want, &got, nullptr))
-                    fail(HttpError::Kind::LocalFile, L"无法读取要上传的文件：", ::GetLastError());
-                // The announced length can no longer be met.
-                if (got == 0) throw HttpError(HttpError::Kind::LocalFile, gbk(L"要上传的文件在发送时变短了"));
-                write(chunk.data(), got);
-                left -= got;
-            }
+    if (progress.begin) progress.begin(total);
+    std::uint64_t sent = 0;
+    auto write = [&](const void* data, DWORD size) {
+        DWORD written = 0;
+        if (size && !::WinHttpWriteData(request, data, size, &written))
+            fail(HttpError::Kind::Transfer, L"发送数据失败：", ::GetLastError());
+        sent += size;
+        if (progress.work) progress.work(sent);
+    };
+    auto writeText = [&](const std::string& text) {
+        for (std::size_t at = 0; at < text.size(); at += kChunkBytes)
+            write(text.data() + at, static_cast<DWORD>(std::min<std::size_t>(kChunkBytes, text.size() - at)));
+    };
+    writeText(body.head);
+    if (body.file != INVALID_HANDLE_VALUE) {
+        LARGE_INTEGER start{};
+        if (!::SetFilePointerEx(body.file, start, nullptr, FILE_BEGIN)) failToReadUpload(::GetLastError());
+        std::vector<char> chunk(kChunkBytes);
+        std::uint64_t left = body.fileSize;
+        while (left > 0) {
+            DWORD want = static_cast<DWORD>(std::min<std::uint64_t>(kChunkBytes, left));
+            DWORD got = 0;
+            if (!::ReadFile(body.file, chunk.data(), want, &got, nullptr)) failToReadUpload(::GetLastError());
+            // The announced length can no longer be met.
+            if (got == 0) throw HttpError(HttpError::Kind::LocalFile, gbk(L"要上传的文件在发送时变短了"));
+            write(chunk.data(), got);
+            left -= got;
         }
-        for (std::size_t at = 0; at < body.tail.size(); at += kChunkBytes)
-            write(body.tail.data() + at, static_cast<DWORD>(std::min<std::size_t>(kChunkBytes, body.tail.size() - at)));
     }
+    writeText(body.tail);
+}
 
-    if (!::WinHttpReceiveResponse(request.get(), nullptr))
+std::vector<std::uint8_t> HttpClient::readReply(HINTERNET request, const TransferProgress& progress) {
+    if (!::WinHttpReceiveResponse(request, nullptr))
         fail(HttpError::Kind::Transfer, L"没有收到服务器的回应：", ::GetLastError());
 
     DWORD status = 0;
     DWORD statusSize = sizeof status;
-    if (!::WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+    if (!::WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                                WINHTTP_HEADER_NAME_BY_INDEX, &status, &statusSize, WINHTTP_NO_HEADER_INDEX))
         fail(HttpError::Kind::Transfer, L"服务器的回应无效：", ::GetLastError());
     const bool success = status >= 200 && status < 300;
 
     std::uint64_t announced = 0;
-    bool lengthKnown = parseContentLength(queryHeaderText(request.get(), WINHTTP_QUERY_CONTENT_LENGTH), announced);
-    if (containsChunked(queryHeaderText(request.get(), WINHTTP_QUERY_TRANSFER_ENCODING))) lengthKnown = false;
+    bool lengthKnown = parseContentLength(queryHeaderText(request, WINHTTP_QUERY_CONTENT_LENGTH), announced);
+    if (containsChunked(queryHeaderText(request, WINHTTP_QUERY_TRANSFER_ENCODING))) lengthKnown = false;
     const std::uint64_t limit = success ? settings_.maxBodyBytes : std::min(settings_.maxBodyBytes, kMaxErrorBodyBytes);
 
     std::vector<std::uint8_t> received;
     if (success) {
         if (progress.begin) progress.begin(lengthKnown ? announced : 0);
-        if (lengthKnown && announced > limit)
-            throw HttpError(HttpError::Kind::TooLarge, gbk(L"服务器返回的内容过大：") + std::to_string(announced) +
-                                                           gbk(L" 字节，上限 ") + std::to_string(limit) + gbk(L" 字节"));
+        if (lengthKnown && announced > limit) failTooLarge(limit);
         // The announced size, so the buffer is not copied to grow; but no
         // more than a usual report up front, since any server can announce
         // a gigabyte and then send nothing.
         if (lengthKnown) received.reserve(static_cast<std::size_t>(std::min(announced, kUpfrontReserveBytes)));
     }
 
+    // An error reply's body is only kept for its message: a failure while
+    // reading it ends the reading, and the status is the failure reported.
     for (;;) {
         if (lengthKnown && received.size() >= announced) {
             // Everything announced is in: look for the end without growing
             // the buffer past its exact size.
             char probe[512];
             DWORD extra = 0;
-            if (!::WinHttpReadData(request.get(), probe, sizeof probe, &extra)) {
+            if (!::WinHttpReadData(request, probe, sizeof probe, &extra)) {
                 if (!success) break;
-                fail(HttpError::Kind::Transfer, L"接收数据失败：", ::GetLastError());
+                failToReceive(::GetLastError());
             }
             if (extra == 0) break;
             received.insert(received.end(), probe, probe + extra);
@@ -323,37 +344,28 @@ std::vector<std::uint8_t> HttpClient::execute(const std::string& url, const wcha
             announced = 0;
             if (received.size() > limit) {
                 if (!success) break;
-                throw HttpError(HttpError::Kind::TooLarge, gbk(L"服务器返回的内容过大，上限 ") +
-                                                               std::to_string(limit) + gbk(L" 字节"));
+                failTooLarge(limit);
             }
             continue;
         }
         // Ask what has arrived first: a read for more than that waits until
         // its buffer is full, and the progress bar would stand still.
         DWORD available = 0;
-        if (!::WinHttpQueryDataAvailable(request.get(), &available)) {
+        if (!::WinHttpQueryDataAvailable(request, &available)) {
             if (!success) break;
-            fail(HttpError::Kind::Transfer, L"接收数据失败：", ::GetLastError());
+            failToReceive(::GetLastError());
         }
-        if (available == 0) {
-            if (lengthKnown && received.size() < announced) {
-                if (!success) break;
-                throw HttpError(HttpError::Kind::Transfer, gbk(L"数据接收不完整：收到 ") +
-                                                               std::to_string(received.size()) + gbk(L" 字节，应为 ") +
-                                                               std::to_string(announced) + gbk(L" 字节"));
-            }
-            break;
-        }
+        if (available == 0) break;
         std::uint64_t room = std::min<std::uint64_t>(kChunkBytes, available);
         if (lengthKnown) room = std::min<std::uint64_t>(room, announced - received.size());
         const std::size_t at = received.size();
         received.resize(at + static_cast<std::size_t>(room));
         DWORD got = 0;
-        if (!::WinHttpReadData(request.get(), received.data() + at, static_cast<DWORD>(room), &got)) {
+        if (!::WinHttpReadData(request, received.data() + at, static_cast<DWORD>(room), &got)) {
             const DWORD code = ::GetLastError();
             received.resize(at);
-            if (!success) break;  // the status is the failure that matters
-            fail(HttpError::Kind::Transfer, L"接收数据失败：", code);
+            if (!success) break;
+            failToReceive(code);
         }
         received.resize(at + got);
         if (got == 0) break;
@@ -362,20 +374,17 @@ std::vector<std::uint8_t> HttpClient::execute(const std::string& url, const wcha
                 received.resize(static_cast<std::size_t>(limit));
                 break;
             }
-            throw HttpError(HttpError::Kind::TooLarge, gbk(L"服务器返回的内容过大，上限 ") + std::to_string(limit) +
-                                                           gbk(L" 字节"));
+            failTooLarge(limit);
         }
         if (success && progress.work) progress.work(received.size());
     }
 
     if (!success) {
-        std::string reason = printableAscii(queryHeaderText(request.get(), WINHTTP_QUERY_STATUS_TEXT), 100);
+        std::string reason = printableAscii(queryHeaderText(request, WINHTTP_QUERY_STATUS_TEXT), 100);
         throw HttpError(static_cast<int>(status), statusMessage(static_cast<int>(status), reason),
                         std::string(received.begin(), received.end()));
     }
-    if (lengthKnown && received.size() != announced)
-        throw HttpError(HttpError::Kind::Transfer, gbk(L"数据接收不完整：收到 ") + std::to_string(received.size()) +
-                                                       gbk(L" 字节，应为 ") + std::to_string(announced) + gbk(L" 字节"));
+    if (lengthKnown && received.size() != announced) failIncomplete(received.size(), announced);
     return received;
 }
 

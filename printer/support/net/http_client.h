@@ -115,8 +115,13 @@ public:
 
 private:
     struct Body;
+    // Opens the request, sends it with its body, reads the reply.
     std::vector<std::uint8_t> execute(const std::string& url, const wchar_t* verb, Body& body,
                                       const TransferProgress& progress);
+    UniqueInternet openRequest(HINTERNET connection, const std::string& target, const wchar_t* verb,
+                               const std::string& contentType);
+    void sendRequest(HINTERNET request, const wchar_t* verb, Body& body, const TransferProgress& progress);
+    std::vector<std::uint8_t> readReply(HINTERNET request, const TransferProgress& progress);
 
     HttpSettings settings_;
     UniqueInternet session_;
