@@ -2,10 +2,11 @@
 
 #include <vector>
 
-#include "support/app_error.h"
-#include "support/codepage.h"
-#include "support/delimited_list.h"
-#include "support/percent.h"
+#include "support/portable/app_error.h"
+#include "support/portable/codepage.h"
+#include "support/portable/delimited_list.h"
+#include "support/portable/gbk.h"
+#include "support/portable/percent.h"
 
 namespace orvo {
 namespace {

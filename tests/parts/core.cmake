@@ -1,6 +1,6 @@
 # Unit tests of the portable request core and the link encoder: natively
 # under the sanitizers, and the same sources as a Windows executable under
-# Wine (orvo_core pulls in orvo_winsupport there for code page 936).
+# Wine.
 if(TARGET gtest)
   # keygen always writes 65537; override when the build key came from elsewhere.
   set(ORVO_TEST_RSA_PUBLIC_EXPONENT "010001" CACHE STRING

@@ -540,6 +540,9 @@ void writeOut(const std::string& path, const json& j) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    // Screen pixels, not pixels scaled back to 96 DPI: the programs under test
+    // are DPI-aware.
+    ::SetProcessDPIAware();
     std::vector<std::string> args;
     std::vector<std::wstring> wargs;
     for (int i = 1; i < argc; ++i) {

@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <system_error>
 #include "class_ids.h"
-#include "support/com_ptr.h"
-#include "support/unique.h"
-#include "support/win_text.h"
+#include "support/win32/com_ptr.h"
+#include "support/win32/unique.h"
+#include "support/win32/win_text.h"
 
 namespace orvo::fake {
 namespace {
