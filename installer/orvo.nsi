@@ -154,10 +154,17 @@ VIAddVersionKey /LANG=2052 "LegalCopyright" "orvo"
 
 ; ---- Installer
 
+Var folderFromCommandLine
+
 Function .onInit
   Call useRegistryView
   Call refuseSilentAllUsersWithoutAdmin
+  ; /D= sets $INSTDIR before this runs; the mode's default must not replace it.
+  StrCpy $folderFromCommandLine $INSTDIR
   !insertmacro MULTIUSER_INIT
+  ${If} $folderFromCommandLine != ""
+    StrCpy $INSTDIR $folderFromCommandLine
+  ${EndIf}
 FunctionEnd
 
 ; Called whenever a mode is chosen: a new install of the same kind goes into
