@@ -11,7 +11,6 @@ import re
 import shutil
 import subprocess
 import tempfile
-import time
 import unittest
 import uuid
 from pathlib import Path
@@ -33,9 +32,16 @@ def cache_value(name):
     return m.group(1) if m else ""
 
 
+def is_32bit(exe):
+    """Whether a Windows executable is built for x86 (PE machine 0x14C)."""
+    data = exe.read_bytes()[:4096]
+    header = int.from_bytes(data[0x3C:0x40], "little")
+    return int.from_bytes(data[header + 4:header + 6], "little") == 0x14C
+
+
 VERSION = cache_value("CMAKE_PROJECT_VERSION")
 # The registry view the installer of this build writes to.
-VIEW = "/reg:32" if cache_value("CMAKE_SIZEOF_VOID_P") == "4" else "/reg:64"
+VIEW = "/reg:32" if e2e.PROGRAM.exists() and is_32bit(e2e.PROGRAM) else "/reg:64"
 
 
 def wine(*args, timeout=120):
