@@ -18,6 +18,13 @@ std::vector<std::string> splitDelimited(std::string_view text, char delimiter);
 // The last item of the text split at "/", or empty text when there is none.
 std::string LastPathItem(std::string_view text);
 
+// items[index]; a missing item raises "List index out of bounds (index)".
+const std::string& listItemAt(const std::vector<std::string>& items, size_t index);
+
+// The text after the item's first "="; the whole item when it has none. "="
+// (0x3D) is never a GBK trail byte, so a plain search is exact.
+std::string valueAfterEquals(const std::string& item);
+
 // GBK is a double-byte code page: a lead byte 0x81-0xFE followed by a trail
 // byte 0x40-0xFE (not 0x7F) forms one character. "\" and "|" are valid trail
 // bytes, so any scan for them must step over such pairs.
