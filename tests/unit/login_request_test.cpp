@@ -19,12 +19,6 @@ TEST(LoginRequest, ValuesAfterTheFirstPid) {
     // Only the first "=" of an item separates; an "&" ends the address.
     EXPECT_EQ(asList(*values), (std::vector<std::string>{"ET99", "1234", "a=b", "http://h/l?x=1"}));
 
-    // "pid" inside an earlier word starts the values; an item without "="
-    // is taken whole; a blank splits a value and shifts what follows.
-    values = readLoginValues("cmd=login&rapid&KEY&PIN1 T0K&url=http://h/");
-    ASSERT_TRUE(values);
-    EXPECT_EQ(asList(*values), (std::vector<std::string>{"KEY", "PIN1", "T0K", "http://h/"}));
-
     // The item after "pid" is the product id whole, name and all, when the
     // separator is not "=" (only the one character after "pid" is skipped).
     values = readLoginValues("pid:=7&a&b&c");
