@@ -14,6 +14,7 @@
 #include "support/win32/printers.h"
 #include "support/win32/win_error.h"
 #include "support/win32/win_text.h"
+#include "usbkey/un_Usbkey.h"
 
 namespace orvo {
 namespace {
@@ -194,7 +195,8 @@ void TfrmMain::Timer1Timer() {
         OpenDocumentForSealing();
     } else if (FMode == "login") {
         SetWindowLayout(false);
-        UsbKeyLogin(FRequest);
+        UsbKeyLogin(FRequest, hwnd(), [this](const std::string& digest, const std::string& address,
+                                             const std::string& token) { PostLogin(digest, address, token); });
         theApplication()->terminate();
     } else {
         SetWindowLayout(true);
@@ -294,7 +296,6 @@ void TfrmMain::TerminateViewer() {
 // ---- Flows built by later work
 
 void TfrmMain::btn_ViewFileClick() { notAvailable(L"文件浏览"); }
-void TfrmMain::UsbKeyLogin(const std::string&) { notAvailable(L"USB Key 登录"); }
 void TfrmMain::OpenReportForEditing() { notAvailable(L"Word 文档编辑"); }
 void TfrmMain::OpenDocumentForSealing() { notAvailable(L"文档盖章"); }
 

@@ -141,10 +141,14 @@ private:
     // Lets the print host's document go (unsaved) so its server can end.
     void ReleasePrintHost() noexcept;
 
+    // ---- USB-key login (post_login.cpp): after the user's confirmation,
+    // posts the key's digest and the token to the login address, then ends
+    // the program.
+    void PostLogin(const std::string& digest, const std::string& address, const std::string& token);
+
     // ---- Flows that later work fills in. Each reports plainly that it is
     // not available yet rather than pretending to run.
     void btn_ViewFileClick();
-    void UsbKeyLogin(const std::string& request);
     // Edit mode after the download: the seal window opens the local copy in
     // Word with revisions tracked when FFileType is "1", then the main window
     // hides.

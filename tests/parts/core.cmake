@@ -8,6 +8,7 @@ if(TARGET gtest)
   orvo_add_gtest(core_tests UNIT
     SOURCES unit/core_test_keys.cpp unit/text_helpers_test.cpp unit/payload_decoder_test.cpp
             unit/request_intake_test.cpp unit/link_encoder_test.cpp
+            unit/login_request_test.cpp
     LIBS orvo_link_encoder orvo_core)
   target_compile_definitions(core_tests PRIVATE
     ORVO_TEST_RSA_PUBLIC_EXPONENT="${ORVO_TEST_RSA_PUBLIC_EXPONENT}")

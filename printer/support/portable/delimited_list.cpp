@@ -1,5 +1,7 @@
 #include "support/portable/delimited_list.h"
 
+#include "support/portable/app_error.h"
+
 namespace orvo {
 namespace {
 
@@ -61,6 +63,16 @@ std::string LastPathItem(std::string_view text) {
     std::vector<std::string> items = splitDelimited(text, '/');
     if (items.empty()) return {};
     return std::move(items.back());
+}
+
+const std::string& listItemAt(const std::vector<std::string>& items, size_t index) {
+    if (index >= items.size()) throw AppError("List index out of bounds (" + std::to_string(index) + ")");
+    return items[index];
+}
+
+std::string valueAfterEquals(const std::string& item) {
+    const size_t equals = item.find('=');
+    return equals == std::string::npos ? item : item.substr(equals + 1);
 }
 
 }  // namespace orvo

@@ -18,4 +18,11 @@ std::vector<std::string> splitDelimited(std::string_view text, char delimiter);
 // The last item of the text split at "/", or empty text when there is none.
 std::string LastPathItem(std::string_view text);
 
+// items[index]; a missing item raises "List index out of bounds (index)".
+const std::string& listItemAt(const std::vector<std::string>& items, size_t index);
+
+// The text after the item's first "="; the whole item when it has none. "="
+// (0x3D) is never a GBK trail byte, so a plain search is exact.
+std::string valueAfterEquals(const std::string& item);
+
 }  // namespace orvo
