@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "support/portable/delimited_list.h"
+#include "support/portable/gbk.h"
 #include "support/portable/http_url.h"
 
 namespace orvo {

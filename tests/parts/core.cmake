@@ -12,6 +12,10 @@ if(TARGET gtest)
     LIBS orvo_link_encoder orvo_core)
   target_compile_definitions(core_tests PRIVATE
     ORVO_TEST_RSA_PUBLIC_EXPONENT="${ORVO_TEST_RSA_PUBLIC_EXPONENT}")
+  if(WIN32)
+    # The tests compare with text converted at the Win32 boundary.
+    target_link_libraries(core_tests PRIVATE orvo_win32)
+  endif()
 endif()
 # The command-line tool is run by the tests too (through Wine's drive Z: on Windows).
 if(TARGET core_tests)
