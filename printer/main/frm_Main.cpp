@@ -308,10 +308,9 @@ void TfrmMain::UsbKeyLogin(const std::string&) { notAvailable(L"USB Key 登录")
 void TfrmMain::OpenReportForEditing() { notAvailable(L"Word 文档编辑"); }
 void TfrmMain::OpenDocumentForSealing() { notAvailable(L"文档盖章"); }
 
-// This build creates neither the preview window nor the upload worker, so
-// there is no embedded document to close and no worker to wait for.
+// This build does not create the preview window, so there is no embedded
+// document to close.
 void TfrmMain::ClosePreviewDocument() {}
-void TfrmMain::WaitForUploadWorker() {}
 
 // ---- Messages
 
@@ -330,7 +329,7 @@ LRESULT TfrmMain::onMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_COPYDATA:
         return WMCopyData(wp, lp);
     case WM_CLOSE:
-        ::DestroyWindow(hwnd());
+        if (WaitForUploadBeforeClose()) ::DestroyWindow(hwnd());
         return 0;
     case WM_DESTROY:
         guardEvent(nullptr, [this] { FormDestroy(); });

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "support/drop_shadow.h"
 #include "support/http_client.h"
 #include "support/pumped_wait.h"
+#include "support/ui_thread_calls.h"
 #include "support/unique.h"
 #include "support/window.h"
 
@@ -41,6 +43,12 @@ public:
     std::string GetTempFolder();
     // The orderly end of the program.
     void ShutDown();
+    // Sends FLocalFile back to FServerUrl on the upload worker
+    // (upload_worker.cpp); its outcome goes to the upload alert view.
+    void StartUpload();
+    // Where the worker's result text is shown, on this thread, while the
+    // worker waits. Without one, a plain message box shows it.
+    void SetUploadAlertView(std::function<void(const std::string& alertText)> showAlert);
 
     // ---- Controls, in the order the form declares them
     ::orvo::FlatGauge FlatGauge;
@@ -133,6 +141,14 @@ private:
     void ClosePreviewDocument();
     void WaitForUploadWorker();
 
+    // ---- The upload worker's calls onto this thread (upload_worker.cpp)
+    friend class TMyThread;
+    void ShowUploadAlert(const std::string& alertText);
+    void CloseAfterUpload();
+    // WM_CLOSE during an upload waits for it; false when the window must not
+    // close yet (the close then happens later).
+    bool WaitForUploadBeforeClose();
+
     void TerminateViewer();
 
     UniqueFont font_;
@@ -143,6 +159,12 @@ private:
     // The wait for a download dispatches messages: a second click must not
     // start a second flow meanwhile.
     ReentryGuard flowGuard_;
+
+    std::function<void(const std::string&)> uploadAlertView_;
+    std::unique_ptr<UiThreadCalls> uploadCalls_;
+    UniqueHandle uploadThread_;
+    bool waitingForUpload_ = false;
+    bool closeAfterUploadCall_ = false;
 };
 
 }  // namespace orvo

@@ -5,3 +5,10 @@ if(WIN32)
   target_sources(orvo_winsupport PRIVATE support/dispatch.cpp)
   target_sources(orvo_app PRIVATE main/download_flow.cpp main/print_flow.cpp)
 endif()
+# The upload worker: reply reading and MD5 (portable), the worker itself and
+# the synchronous calls it makes onto the user-interface thread.
+target_sources(orvo_core PRIVATE main/upload_reply.cpp support/md5.cpp)
+if(WIN32)
+  target_sources(orvo_winsupport PRIVATE support/ui_thread_calls.cpp)
+  target_sources(orvo_app PRIVATE main/upload_worker.cpp)
+endif()
