@@ -19,3 +19,9 @@ if(WIN32 AND TARGET gtest)
     LIBS orvo_app ws2_32)
   target_include_directories(upload_worker_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 endif()
+
+# Upload benchmark, run by tests/bench/http-bench.sh (not a test).
+if(WIN32)
+  add_executable(upload_bench EXCLUDE_FROM_ALL bench/upload_bench.cpp)
+  target_link_libraries(upload_bench PRIVATE orvo_app psapi)
+endif()
