@@ -50,6 +50,10 @@ TEST(UploadReply, AnythingElseIsNotUnderstood) {
                               R"({"error":null,"msg":"x"})", R"({"error":"1"})", R"({"error":"1","msg":null})",
                               R"({"error":"1","msg":["x"]})", "{\"error\":\"1\",\"msg\":\"\xB1\xA8\"}"})
         EXPECT_FALSE(uploadReplyAlert(reply).has_value()) << reply;
+    // A hostile server's deeply nested reply is refused without exhausting the stack.
+    const std::string deep = std::string(50000, '[') + std::string(50000, ']');
+    EXPECT_FALSE(uploadReplyAlert(deep).has_value());
+    EXPECT_FALSE(uploadReplyAlert(R"({"error":"1","msg":)" + deep + "}").has_value());
 }
 
 }  // namespace
