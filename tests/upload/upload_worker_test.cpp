@@ -16,6 +16,7 @@
 #include "application.h"
 #include "main/frm_Main.h"
 #include "main/upload_worker.h"
+#include "support/http_client.h"
 #include "support/md5.h"
 #include "support/win_text.h"
 
@@ -112,24 +113,32 @@ void writeFile(const std::wstring& path, const std::string& bytes) {
 }
 
 // Holds a file the way Word does after it quits: nobody else may open it.
-// It writes the final save while holding it, then lets go after holdMs.
+// It writes the final save while holding it, and lets go holdMs after
+// releaseLater(), or when it is destroyed.
 class FileHolder {
 public:
-    FileHolder(const std::wstring& path, const std::string& finalBytes, DWORD holdMs) {
-        handle_ = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        EXPECT_NE(handle_, INVALID_HANDLE_VALUE);
+    FileHolder(const std::wstring& path, const std::string& finalBytes)
+        : handle_(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr)),
+          release_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+        EXPECT_TRUE(handle_);
         DWORD written = 0;
-        ::WriteFile(handle_, finalBytes.data(), static_cast<DWORD>(finalBytes.size()), &written, nullptr);
-        ::SetEndOfFile(handle_);
+        ::WriteFile(handle_.get(), finalBytes.data(), static_cast<DWORD>(finalBytes.size()), &written, nullptr);
+        ::SetEndOfFile(handle_.get());
+    }
+    ~FileHolder() {
+        ::SetEvent(release_.get());
+        if (thread_.joinable()) thread_.join();
+    }
+    void releaseLater(DWORD holdMs) {
         thread_ = std::thread([this, holdMs] {
-            ::Sleep(holdMs);
-            ::CloseHandle(handle_);
+            ::WaitForSingleObject(release_.get(), holdMs);
+            handle_.reset();
         });
     }
-    ~FileHolder() { thread_.join(); }
 
 private:
-    HANDLE handle_;
+    UniqueFile handle_;
+    UniqueHandle release_;
     std::thread thread_;
 };
 
@@ -143,6 +152,9 @@ struct Upload {
 };
 
 struct Outcome {
+    Clock::time_point started;  // when StartUpload returned
+    Clock::time_point alertAt;  // when the alert view was last given a text
+    Clock::time_point endedAt;  // when the message loop ended
     std::vector<std::string> alerts;  // what the alert view was given
     bool alertsOnUiThread = true;
     std::vector<Box> boxes;
@@ -169,6 +181,7 @@ Outcome runUpload(const Upload& upload, std::chrono::seconds limit = 40s) {
         if (upload.alertView)
             main.SetUploadAlertView([&](const std::string& text) {
                 outcome.alerts.push_back(text);
+                outcome.alertAt = Clock::now();
                 outcome.alertsOnUiThread &= ::GetCurrentThreadId() == uiThread;
                 ::PostMessageW(main.hwnd(), WM_CLOSE, 0, 0);
             });
@@ -183,8 +196,10 @@ Outcome runUpload(const Upload& upload, std::chrono::seconds limit = 40s) {
             }
         });
         main.StartUpload();
+        outcome.started = Clock::now();
         if (upload.afterStart) upload.afterStart(main);
         application.run();
+        outcome.endedAt = Clock::now();
         outcome.ended = !timedOut && !::IsWindow(main.hwnd());
         outcome.workerGone = UploadWorker.load() == nullptr;
         ::SetEvent(ended.get());
@@ -200,8 +215,13 @@ Outcome runUpload(const Upload& upload, std::chrono::seconds limit = 40s) {
     MSG quit;
     while (::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
     }
-    for (const auto& entry : journal())
-        if (entry.contains("upload")) outcome.uploads.push_back(entry["upload"]);
+    for (const auto& entry : journal()) {
+        if (!entry.contains("upload")) continue;
+        nlohmann::json record = entry["upload"];
+        record["accept"] = testing::headerOf(entry, "Accept");
+        record["user_agent"] = testing::headerOf(entry, "User-Agent");
+        outcome.uploads.push_back(record);
+    }
     return outcome;
 }
 
@@ -237,6 +257,8 @@ TEST_F(UploadWorkerTest, ServerGetsTheSavedFileAndTheUserSeesTheReply) {
     ASSERT_EQ(out.uploads.size(), 1u);
     const auto& got = out.uploads[0];
     EXPECT_EQ(got["version"], "HTTP/1.0");
+    EXPECT_EQ(got["accept"], kDefaultAccept);  // as the report download sends them
+    EXPECT_EQ(got["user_agent"], kDefaultUserAgent);
     EXPECT_EQ(got["fileguid_text"], wideToUtf8(L"g&1?x=标书"));
     EXPECT_EQ(got["fileguid"].get<std::string>().substr(0, 7), "g&1?x=%");
     EXPECT_EQ(got["file_parts"], 1);
@@ -285,23 +307,26 @@ TEST_F(UploadWorkerTest, FileHeldAfterWordQuits) {
     upload.file = documentPath(L"held.doc");
     writeFile(upload.file, contentOf(1000, 2));
 
-    // Held for 3 s while the last save goes in: uploaded once free, and the
-    // digest is that of the bytes sent.
+    // Held for 3 s after the upload starts, while the last save goes in:
+    // uploaded once free, and the digest is that of the bytes sent.
     const std::string finalSave = contentOf(250000, 3);
     Outcome out;
     {
-        FileHolder word(upload.file, finalSave, 3000);
+        FileHolder word(upload.file, finalSave);
+        upload.afterStart = [&](TfrmMain&) { word.releaseLater(3000); };
         out = runUpload(upload);
     }
     ASSERT_EQ(out.uploads.size(), 1u);
     EXPECT_EQ(out.uploads[0]["filemd5"], md5Hex(finalSave));
     EXPECT_EQ(out.uploads[0]["received_md5"], md5Hex(finalSave));
     EXPECT_EQ(out.alerts, std::vector<std::string>{gbk(L"文件上传保存成功！")});
+    EXPECT_GE(out.alertAt - out.started, 3s);
     EXPECT_TRUE(out.ended);
 
     // Held beyond the wait: the box, nothing sent, the end.
     {
-        FileHolder word(upload.file, finalSave, 13000);
+        FileHolder word(upload.file, finalSave);
+        upload.afterStart = nullptr;
         out = runUpload(upload);
     }
     EXPECT_TRUE(out.uploads.empty());
@@ -354,34 +379,40 @@ TEST_F(UploadWorkerTest, EndingDuringAnUploadWaitsForIt) {
     // A WM_CLOSE to the hidden main window (as at log-off) once the server
     // has the file and is slow to answer: the close waits for the reply.
     Clock::time_point closedAt{};
+    std::thread closer;
     upload.afterStart = [&](TfrmMain& main) {
-        std::thread([&, window = main.hwnd()] {
-            for (auto start = Clock::now(); Clock::now() - start < 20s; std::this_thread::sleep_for(50ms)) {
+        closer = std::thread([&closedAt, window = main.hwnd()] {
+            for (auto start = Clock::now(); Clock::now() - start < 30s; std::this_thread::sleep_for(50ms)) {
                 if (!journal().empty()) break;
             }
             closedAt = Clock::now();
             ::PostMessageW(window, WM_CLOSE, 0, 0);
-        }).detach();
+        });
     };
-    const auto start = Clock::now();
     Outcome out = runUpload(upload);
+    closer.join();
     ASSERT_EQ(out.uploads.size(), 1u);
     EXPECT_EQ(out.uploads[0]["received_md5"], md5Hex(content));
     EXPECT_EQ(out.uploads[0]["filemd5"], md5Hex(content));
     EXPECT_EQ(out.alerts, std::vector<std::string>{gbk(L"文件上传保存成功！")});
-    EXPECT_GE(Clock::now() - start, 2s);
-    EXPECT_LT(closedAt - start, 2s);  // the close came while the server was still answering
+    // The close came while the server was still answering, and the program
+    // ended only after the reply had been shown.
+    EXPECT_LT(closedAt, out.alertAt);
+    EXPECT_LE(out.alertAt, out.endedAt);
     EXPECT_TRUE(out.ended);
     EXPECT_TRUE(out.workerGone);
 
     // ShutDown waits the same way, serving the worker's call to the alert view meanwhile.
     bool goneAfterShutDown = false;
+    Clock::time_point shutDownReturned{};
     upload.afterStart = [&](TfrmMain& main) {
         main.ShutDown();
+        shutDownReturned = Clock::now();
         goneAfterShutDown = UploadWorker.load() == nullptr;
     };
     out = runUpload(upload);
     EXPECT_TRUE(goneAfterShutDown);
+    EXPECT_LE(out.alertAt, shutDownReturned);
     ASSERT_EQ(out.uploads.size(), 1u);
     EXPECT_EQ(out.uploads[0]["received_md5"], md5Hex(content));
     EXPECT_EQ(out.alerts, std::vector<std::string>{gbk(L"文件上传保存成功！")});
