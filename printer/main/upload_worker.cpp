@@ -153,9 +153,10 @@ std::string TMyThread::Post(const std::string& url, HANDLE file) {
     return std::string(reply.begin(), reply.end());
 }
 
+// Every window of ours is hidden while an upload runs: the box comes to the front.
 void TMyThread::FailWithBox(const wchar_t* text) {
     ::MessageBoxW(nullptr, uploadFailureText(text, job_.localFile).c_str(), kUploadBoxCaption,
-                  MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+                  MB_OK | MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST);
     CloseMainWindow();
 }
 
@@ -196,7 +197,7 @@ void TfrmMain::ShowUploadAlert(const std::string& alertText) {
     }
     // Without an alert view the outcome still reaches the user, and then the
     // program ends as closing the alert view would end it.
-    ::MessageBoxW(nullptr, gbkToWide(alertText).c_str(), kApplicationTitle, MB_OK | MB_SETFOREGROUND);
+    ::MessageBoxW(nullptr, gbkToWide(alertText).c_str(), kApplicationTitle, MB_OK | MB_SETFOREGROUND | MB_TOPMOST);
     CloseAfterUpload();
 }
 

@@ -232,14 +232,10 @@ std::string failureText(const wchar_t* text, const std::wstring& file) {
 class UploadWorkerTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        HKEY key = nullptr;
-        ASSERT_EQ(::RegCreateKeyExW(HKEY_CLASSES_ROOT, kRegisteredExtension, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                                    &key, nullptr),
-                  ERROR_SUCCESS);
         const std::wstring type(kRegisteredType, kRegisteredType + sizeof kRegisteredType - 1);
-        ::RegSetValueExW(key, L"Content Type", 0, REG_SZ, reinterpret_cast<const BYTE*>(type.c_str()),
-                         static_cast<DWORD>((type.size() + 1) * sizeof(wchar_t)));
-        ::RegCloseKey(key);
+        ASSERT_EQ(::RegSetKeyValueW(HKEY_CLASSES_ROOT, kRegisteredExtension, L"Content Type", REG_SZ, type.c_str(),
+                                    static_cast<DWORD>((type.size() + 1) * sizeof(wchar_t))),
+                  ERROR_SUCCESS);
     }
     static void TearDownTestSuite() { ::RegDeleteTreeW(HKEY_CLASSES_ROOT, kRegisteredExtension); }
 };
