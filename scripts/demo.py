@@ -1,6 +1,6 @@
 """Opens sample orvo: links the way a web page does and tells what the
-programs did. Run through scripts/demo.sh, which builds and starts the
-services first."""
+programs did. Run through scripts/demo.sh [print|sign|edit], which builds
+and starts the services first."""
 
 import shutil
 import subprocess
@@ -142,4 +142,11 @@ def main():
 
 
 if __name__ == "__main__":
-    main()
+    mode = sys.argv[1] if len(sys.argv) > 1 else "print"
+    if mode in ("sign", "edit"):
+        import demo_seals
+        demo_seals.main(mode)
+    elif mode == "print":
+        main()
+    else:
+        raise SystemExit("usage: scripts/demo.sh [print|sign|edit]")

@@ -10,6 +10,7 @@
 #include "main/control_ids.h"
 #include "main/request_intake.h"
 #include "resources/resource_ids.h"
+#include "seals/WordAuto.h"
 #include "support/win_error.h"
 #include "support/win_text.h"
 
@@ -305,8 +306,6 @@ void TfrmMain::TerminateViewer() {
 
 void TfrmMain::btn_ViewFileClick() { notAvailable(L"文件浏览"); }
 void TfrmMain::UsbKeyLogin(const std::string&) { notAvailable(L"USB Key 登录"); }
-void TfrmMain::OpenReportForEditing() { notAvailable(L"Word 文档编辑"); }
-void TfrmMain::OpenDocumentForSealing() { notAvailable(L"文档盖章"); }
 
 // This build creates neither the preview window nor the upload worker, so
 // there is no embedded document to close and no worker to wait for.

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@
 
 namespace orvo {
 
+class TfrmWord;
 using MemoryBuffer = std::vector<std::uint8_t>;
 
 class TfrmMain : public Window, public RequestFields {
@@ -41,6 +43,11 @@ public:
     std::string GetTempFolder();
     // The orderly end of the program.
     void ShutDown();
+    // Starts the upload worker on FLocalFile; it reports its result through
+    // the alert view.
+    void StartUpload();
+    // Where the upload worker shows its result, on the user-interface thread.
+    void SetUploadAlertView(std::function<void(const std::string& alertText)> showAlert);
 
     // ---- Controls, in the order the form declares them
     ::orvo::FlatGauge FlatGauge;
@@ -129,6 +136,8 @@ private:
     // Word and lists the seals from FFileType; the main window hides and the
     // seal window shows.
     void OpenDocumentForSealing();
+    // The seal window, made at its first use and kept for the run.
+    TfrmWord& sealWindow();
     // ShutDown's first two steps.
     void ClosePreviewDocument();
     void WaitForUploadWorker();
@@ -143,6 +152,8 @@ private:
     // The wait for a download dispatches messages: a second click must not
     // start a second flow meanwhile.
     ReentryGuard flowGuard_;
+    // Last, so it goes first: it may still end the Word link.
+    std::unique_ptr<TfrmWord> frmWord_;
 };
 
 }  // namespace orvo

@@ -193,7 +193,7 @@ bool reflectToControl(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
 void Label::create(const ControlPlace& place, const std::wstring& text, HFONT font, const Style& style) {
     style_ = style;
     background_.reset(::CreateSolidBrush(style.background.ref()));
-    createControl(place, L"STATIC", SS_LEFT | SS_NOPREFIX | (style.clickable ? SS_NOTIFY : 0), 0, text);
+    createControl(place, L"STATIC", (style.centered ? SS_CENTER : SS_LEFT) | SS_NOPREFIX | (style.clickable ? SS_NOTIFY : 0), 0, text);
     setFont(font);
 }
 

@@ -99,6 +99,7 @@ public:
         Rgb color{30, 30, 30};
         Rgb background{240, 240, 240};
         bool autoSize = true;
+        bool centered = false;  // text centred in the label's width
         bool clickable = false;
         HCURSOR cursor = nullptr;
     };

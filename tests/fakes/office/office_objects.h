@@ -11,6 +11,7 @@
 #include <docobj.h>
 #include <ocidl.h>
 #include <oleidl.h>
+#include <memory>
 #include <string>
 #include <vector>
 #include "connection_point.h"
@@ -18,6 +19,7 @@
 #include "document_format.h"
 #include "support/com_ptr.h"
 #include "support/unique.h"
+#include "word_window.h"
 
 namespace orvo::fake {
 
@@ -51,7 +53,9 @@ public:
 
     // Joins a document; owned documents are kept by the application until
     // closed, embedded ones live as long as their container holds them.
-    void attach(DocumentObject* doc, bool owned);
+    // A document that opens joins first and becomes active after its Open
+    // event, as in Word (activateNow false).
+    void attach(DocumentObject* doc, bool owned, bool activateNow = true);
     void detach(DocumentObject* doc, bool fireEvents);
     void activate(DocumentObject* doc);
 
@@ -62,6 +66,13 @@ public:
     void quit(bool saveChanges);
 
     void fireApplicationEvent(DISPID id, const wchar_t* name);
+
+    // Application.Visible and Caption: a Word started through
+    // Word.Application shows them in a window of its own.
+    void setVisible(bool visible);
+    void setCaption(std::wstring text);
+    // Repaints that window after a change of the active document.
+    void refreshWindow();
 
     // Object-model state the member table reads and writes.
     std::wstring caption;
@@ -100,6 +111,7 @@ private:
     std::vector<Entry> documents_;
     DocumentObject* active_ = nullptr;
     ConnectionPoint appEvents_;
+    std::unique_ptr<WordWindow> window_;
 };
 
 class DocumentObject final : public IDispatch,
