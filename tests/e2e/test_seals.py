@@ -12,7 +12,8 @@ import subprocess
 import time
 import unittest
 
-from orvo_e2e import APP_TITLE, BUILD_DIR, ENV, WEB, screen_size, screenshot, wait_until, web_journal, wine_path, xdotool
+from orvo_e2e import (APP_TITLE, BUILD_DIR, WEB, reset_web_journal, screen_size, screenshot, wait_until, web_journal,
+                      wine_path, xdotool)
 from test_print import PrintTestCase, wine
 
 SEAL_CLASS = "TfrmWord"
@@ -52,6 +53,7 @@ def pixel(shot, x, y):
 class SealTestCase(PrintTestCase):
     def setUp(self):
         super().setUp()
+        reset_web_journal()
         self.upload_path = f"/upload/{self.folder}"
 
     # ---- starting the flows
@@ -145,11 +147,14 @@ class SignModeTest(SealTestCase):
         self.ui("pick", "--class", SEAL_CLASS, "DrawGrid1", "--index", "1")
         time.sleep(0.5)
         shot = screenshot(self.workdir / "strip.png")
-        left, top = grid["rect"]["left"], grid["rect"]["top"]
+        grid = self.ui("control", "--class", SEAL_CLASS, "DrawGrid1")["control"]
         row = grid["list"]["item_height"]
-        self.assertEqual(pixel(shot, left + 2, top + row + 2), (255, 0, 0))  # the selected cell
-        self.assertEqual(pixel(shot, left + 2, top + 2), (95, 95, 95))       # an unselected one
-        self.assertEqual(pixel(shot, left + 5, top + 50), (210, 210, 210))   # its picture's frame
+        left = grid["rect"]["left"]
+        top = grid["rect"]["top"] + (1 - grid["list"]["top"]) * row  # the second row, maybe scrolled up
+        self.assertEqual(pixel(shot, left + 2, top + 2), (255, 0, 0))          # the selected cell
+        self.assertEqual(pixel(shot, left, top), (210, 210, 210))              # its frame
+        self.assertEqual(pixel(shot, left + 2, top + row + 2), (95, 95, 95))   # the next, unselected
+        self.assertEqual(pixel(shot, left + 5, top + row + 50), (210, 210, 210))  # its picture's frame
 
         self.click("FlatSpeedButton1")
         self.wait_journal(PASTE_STEPS[-1], 1)
