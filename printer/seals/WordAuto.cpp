@@ -379,12 +379,9 @@ void TfrmWord::paintShapes(HDC dc) {
     ::GetClientRect(hwnd(), &client);
     // Shape1: the window's border over the button face.
     ::FillRect(dc, &client, background_.get());
-    UniqueBrush border(::CreateSolidBrush(kBorder.ref()));
-    ::FrameRect(dc, &client, border.get());
+    frameRect(dc, client, kBorder);
     // Shape2: the drag strip along the top.
-    UniqueBrush strip(::CreateSolidBrush(kDragStrip.ref()));
-    RECT drag{dp(1), dp(1), client.right - dp(1), dp(1) + dp(kDragStripHeight)};
-    ::FillRect(dc, &drag, strip.get());
+    fillRect(dc, RECT{dp(1), dp(1), client.right - dp(1), dp(1) + dp(kDragStripHeight)}, kDragStrip);
 }
 
 LRESULT TfrmWord::onMessage(UINT msg, WPARAM wp, LPARAM lp) {

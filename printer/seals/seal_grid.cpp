@@ -12,16 +12,6 @@ constexpr Rgb kSelected{255, 0, 0};
 constexpr Rgb kFrame{210, 210, 210};
 constexpr int kInset = 5;
 
-void fill(HDC dc, const RECT& rc, Rgb color) {
-    UniqueBrush brush(::CreateSolidBrush(color.ref()));
-    ::FillRect(dc, &rc, brush.get());
-}
-
-void frame(HDC dc, const RECT& rc, Rgb color) {
-    UniqueBrush brush(::CreateSolidBrush(color.ref()));
-    ::FrameRect(dc, &rc, brush.get());
-}
-
 }  // namespace
 
 void SealGrid::create(const ControlPlace& place, int rowHeight) {
@@ -77,14 +67,14 @@ bool SealGrid::onDrawItem(const DRAWITEMSTRUCT& item) {
 
 void SealGrid::drawCell(HDC dc, RECT cell, int row, bool selected) const {
     if (!pictures_ || pictures_->empty() || row >= static_cast<int>(pictures_->size())) {
-        fill(dc, cell, kBackground);
+        fillRect(dc, cell, kBackground);
         return;
     }
     const int inset = Window::dp(kInset);
     RECT inner{cell.left + inset, cell.top + inset, cell.right - inset, cell.bottom - inset};
-    fill(dc, cell, selected ? kSelected : kBackground);
+    fillRect(dc, cell, selected ? kSelected : kBackground);
     drawBitmap(dc, (*pictures_)[static_cast<size_t>(row)], inner, kBackground.ref());
-    frame(dc, selected ? cell : inner, kFrame);
+    frameRect(dc, selected ? cell : inner, kFrame);
 }
 
 LRESULT SealGrid::onControlMessage(UINT msg, WPARAM wp, LPARAM lp) {

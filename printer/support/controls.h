@@ -22,6 +22,10 @@ struct Rgb {
     constexpr COLORREF ref() const noexcept { return RGB(r, g, b); }
 };
 
+// A rectangle filled, or framed with a 1-pixel line, in a plain colour.
+void fillRect(HDC dc, const RECT& rc, Rgb color);
+void frameRect(HDC dc, const RECT& rc, Rgb color);
+
 // A font of the given face and character height in pixels, GB2312 charset so
 // that a face the system lacks falls back to one that has the ideographs.
 UniqueFont makeFont(const wchar_t* face, int pixelHeight, bool bold = false);
