@@ -2,6 +2,7 @@
 // from the program's own calls and from the user's actions, which tests
 // make through the control window.
 #include "fake_office_control.h"
+#include "support/unique.h"
 #include "test_support.h"
 
 namespace orvo::fake::test {
@@ -186,6 +187,38 @@ TEST_F(EventsTest, ConnectionPointRules) {
     EXPECT_EQ(appSink.refs_, 0u);
     ASSERT_TRUE(open(sample(L"quiet.docx")).ok());
     EXPECT_TRUE(appSink.events.empty());
+}
+
+TEST_F(EventsTest, ClosingWordsWindowQuitsItAndFilesCanLingerAfterwards) {
+    std::wstring file = sample(L"window.docx");
+    ASSERT_TRUE(put(word.get(), L"Caption", L"orvo ZUN!").ok());
+    ASSERT_TRUE(put(word.get(), L"Visible", true).ok());
+    ASSERT_TRUE(open(file).ok());
+    HWND window = ::FindWindowW(L"OrvoFakeWordApplication", L"orvo ZUN!");
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(::IsWindowVisible(window));
+
+    // As real Word sometimes does, the file stays open for a while after Word has quit.
+    EXPECT_EQ(send(ORVO_FAKE_OFFICE_LINGER, 300), ORVO_FAKE_OFFICE_DONE);
+    appSink.events.clear();
+    ::SendMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(appSink.events, std::vector<DISPID>({kEventQuit}));
+    EXPECT_FALSE(::IsWindow(window));
+    auto exclusive = [&] {
+        return UniqueFile(::CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    };
+    EXPECT_FALSE(exclusive());
+    const DWORD start = ::GetTickCount();
+    bool released = false;
+    while (!released && ::GetTickCount() - start < 5000) {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+        released = static_cast<bool>(exclusive());
+        ::Sleep(20);
+    }
+    EXPECT_TRUE(released);
+    EXPECT_EQ(send(ORVO_FAKE_OFFICE_LINGER, 0), ORVO_FAKE_OFFICE_DONE);
+    word.reset();
 }
 
 }  // namespace
