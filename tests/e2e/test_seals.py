@@ -131,6 +131,15 @@ class SignModeTest(SealTestCase):
         self.assertEqual((strip["rect"]["width"], strip["rect"]["height"]), (118, 306))
         self.assertTrue(strip["topmost"])
         self.assertEqual(strip["title"], "orvo")
+        _, controls = self.seal_controls()
+        places = {n: (c["in_parent"]["left"], c["in_parent"]["top"], c["in_parent"]["width"], c["in_parent"]["height"])
+                  for n, c in controls.items()}
+        self.assertEqual(places["DrawGrid1"], (8, 16, 101, 201))
+        self.assertEqual(places["FlatSpeedButton1"], (8, 224, 101, 33))
+        self.assertEqual(places["FlatSpeedButton2"], (8, 264, 101, 33))
+        self.assertEqual(places["Btn_OK"], (128, 224, 101, 33))  # beyond the strip's width
+        self.assertEqual((controls["FlatSpeedButton1"]["text"], controls["FlatSpeedButton2"]["text"]), ("盖 章", "上 传"))
+        self.assertFalse(controls["Label_Alert"]["visible"])
         self.wait_word_open()
         word = self.ui("find", "--class", WORD_CLASS, "--visible", timeout_ms=5000)["window"]
         self.assertEqual(word["title"], "orvo ZUN!")
@@ -185,8 +194,17 @@ class SignModeTest(SealTestCase):
 
     def test_quit_without_saving_shows_the_not_stamped_alert(self):
         program, local = self.start_sign()
-        self.strip()
+        strip = self.strip()
         self.wait_word_open()
+        # The drag strip along the top moves the borderless window.
+        x, y = strip["rect"]["left"] + 60, strip["rect"]["top"] + 5
+        xdotool("mousemove", x, y, "mousedown", "1")
+        xdotool("mousemove", x + 30, y + 20)
+        xdotool("mousemove", x + 40, y + 30)
+        xdotool("mouseup", "1")
+        moved = wait_until(lambda: (lambda w: w if w["rect"]["left"] == strip["rect"]["left"] + 40 else None)(
+            self.strip()), 5, message="the strip to follow the drag")
+        self.assertEqual(moved["rect"]["top"], strip["rect"]["top"] + 30)
         wait_until(lambda: self.ui("control", "--class", SEAL_CLASS, "DrawGrid1")["control"]["list"]["count"] == 3,
                    10, message="three seals")
         # "上 传" with a stamp Word never saved: Word closes without it.
