@@ -203,8 +203,18 @@ void TfrmWord::NormalizeTopMosts() {
         reinterpret_cast<LPARAM>(&context));
 }
 
-void TfrmWord::Close() {
-    if (hwnd()) ::SendMessageW(hwnd(), WM_CLOSE, 0, 0);
+void TfrmWord::Close() { FormClose(); }
+
+void TfrmWord::CloseByUser() {
+    // Closing the alert view is its "关 闭".
+    if (alertShown_) {
+        Btn_OKClick();
+        return;
+    }
+    // The strip closed by the user: decide as after Word's quit, so the run
+    // does not go on with no window left.
+    FormClose();
+    FinishDocument();
 }
 
 void TfrmWord::FormClose() {
@@ -354,6 +364,7 @@ void TfrmWord::LoadSeals() {
 // ---- The alert view
 
 void TfrmWord::ShowAlert() {
+    alertShown_ = true;
     Btn_OK.setVisible(true);
     Label_Alert.setVisible(true);
     DrawGrid1.setVisible(false);
@@ -405,7 +416,7 @@ LRESULT TfrmWord::onMessage(UINT msg, WPARAM wp, LPARAM lp) {
         guardEvent(hwnd(), [this] { FormMouseDown(); });
         return 0;
     case WM_CLOSE:
-        guardEvent(hwnd(), [this] { FormClose(); });
+        guardEvent(hwnd(), [this] { CloseByUser(); });
         return 0;
     case WM_DESTROY:
         guardEvent(nullptr, [this] { FormDestroy(); });

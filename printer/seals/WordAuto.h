@@ -46,6 +46,7 @@ public:
     void ShowAlert();
     // Shows the window; from hidden, the show handler runs.
     void Show();
+    // Ends the Word link and hides the window.
     void Close();
 
     // ---- Controls
@@ -69,6 +70,8 @@ private:
     void FormCreate();
     void FormShow();
     void FormClose();
+    // The window's close box or Alt+F4.
+    void CloseByUser();
     void FormDestroy();
     void FormMouseDown();
     void DrawGrid1SelectCell(int row);
@@ -94,6 +97,7 @@ private:
     bool finishing_ = false;
     // Set while the window ends the link itself.
     bool endingLink_ = false;
+    bool alertShown_ = false;
     UniqueFont font_;
     UniqueFont alertFont_;
     UniqueBrush background_;
