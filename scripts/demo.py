@@ -3,7 +3,9 @@ programs did. Run through scripts/demo.sh, which builds and starts the
 services first.
 
     demo.sh [MODE]    print (default): print a report directly on Printer_B
-                      login: log in with the software USB key"""
+                      login: log in with the software USB key
+                      sign: stamp a seal into a local Word file
+                      edit: open a report for editing in Word"""
 
 import hashlib
 import hmac
@@ -218,7 +220,13 @@ def demo_login():
         shutil.rmtree(work, ignore_errors=True)
 
 
-MODES = {"print": demo_print, "login": demo_login}
+def demo_sign_or_edit(mode):
+    import demo_seals
+    demo_seals.main(mode)
+
+
+MODES = {"print": demo_print, "login": demo_login,
+         "sign": lambda: demo_sign_or_edit("sign"), "edit": lambda: demo_sign_or_edit("edit")}
 
 
 def main():

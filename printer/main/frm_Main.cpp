@@ -9,6 +9,7 @@
 #include "main/control_ids.h"
 #include "main/request_intake.h"
 #include "resources/resource_ids.h"
+#include "seals/WordAuto.h"
 #include "support/portable/delimited_list.h"
 #include "support/win32/files.h"
 #include "support/win32/printers.h"
@@ -296,8 +297,6 @@ void TfrmMain::TerminateViewer() {
 // ---- Flows built by later work
 
 void TfrmMain::btn_ViewFileClick() { notAvailable(L"文件浏览"); }
-void TfrmMain::OpenReportForEditing() { notAvailable(L"Word 文档编辑"); }
-void TfrmMain::OpenDocumentForSealing() { notAvailable(L"文档盖章"); }
 
 // This build does not create the preview window, so there is no embedded
 // document to close.

@@ -26,6 +26,7 @@
 namespace orvo {
 
 class TfrmXlsOLE;
+class TfrmWord;
 using MemoryBuffer = std::vector<std::uint8_t>;
 
 class TfrmMain : public Window, private RequestFields {
@@ -165,6 +166,8 @@ private:
     // Word and lists the seals from FFileType; the main window hides and the
     // seal window shows.
     void OpenDocumentForSealing();
+    // The seal window, made at its first use and kept for the run.
+    TfrmWord& sealWindow();
     // ShutDown's first two steps.
     void ClosePreviewDocument();
     void WaitForUploadWorker();
@@ -195,6 +198,8 @@ private:
     UniqueHandle uploadThread_;
     bool waitingForUpload_ = false;
     bool closeAfterUploadCall_ = false;
+    // Last, so it goes first: it may still end the Word link.
+    std::unique_ptr<TfrmWord> frmWord_;
 };
 
 }  // namespace orvo
