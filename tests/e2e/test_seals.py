@@ -3,10 +3,10 @@ into the document Word (the Office substitute) has open, the decision after
 Word has quit (upload, the not-stamped alert, or the quiet end), revision
 tracking in edit mode, and what happens when Word cannot open the file.
 
-Until the upload worker lands, the program marks the start of an upload
-with a GET to the upload address carrying "startupload=1"; the tests look
-for any request to that address after the save."""
+A saved document goes back to the test web server's upload endpoint, which
+records what arrived."""
 
+import hashlib
 import os
 import re
 import subprocess
@@ -56,7 +56,7 @@ class SealTestCase(PrintTestCase):
     def setUp(self):
         super().setUp()
         reset_web_journal()
-        self.upload_path = f"/upload/{self.folder}"
+        self.upload_path = "/upload/ok0"
 
     # ---- starting the flows
     def start_sign(self, file_name="sign.docx", seals="/seals/list", *docgen):
@@ -100,7 +100,24 @@ class SealTestCase(PrintTestCase):
                    message="Word opened the document")
 
     def upload_requests(self):
-        return [e for e in web_journal() if e["path"] == self.upload_path]
+        return [e for e in web_journal()
+                if e["path"] == self.upload_path and (e.get("upload") or {}).get("fileguid") == self.folder]
+
+    def assertUploaded(self, local):
+        """One POST of the saved file: the digest in the query is the file's,
+        the bytes that arrived match it, and the part names the full path."""
+        [request] = wait_until(self.upload_requests, 20, message="the upload to reach the server")
+        record = request["upload"]
+        self.assertEqual(request["method"], "POST")
+        self.assertEqual(record["filemd5"], hashlib.md5(local.read_bytes()).hexdigest().upper())
+        self.assertTrue(record["md5_matches"], record)
+        self.assertEqual(record["version"], "HTTP/1.0")
+        self.assertTrue(record["filename"].lower().endswith(local.name.lower()), record["filename"])
+
+    def assertUploadConfirmed(self):
+        wait_until(lambda: self.ui("find", "--class", SEAL_CLASS, "--visible", timeout_ms=0, check=False), 10,
+                   message="the alert view")
+        self.assertEqual(self.seal_controls()[1]["Label_Alert"]["text"], "文件上传保存成功！")
 
     def assertAlertView(self, text):
         window, controls = self.seal_controls()
@@ -179,8 +196,7 @@ class SignModeTest(SealTestCase):
         # two floating, transparent copies of the same seal.
         self.assertEqual(self.word("save"), 0)
         self.assertEqual(self.word("quit"), 0)
-        wait_until(self.upload_requests, 10, message="a request to the upload address")
-        self.assertEqual(self.upload_requests()[0]["params"].get("fileguid"), [self.folder])
+        self.assertUploaded(local)
         stamped = pictures(local)
         self.assertEqual(len(stamped), 2)
         for p in stamped:
@@ -188,8 +204,7 @@ class SignModeTest(SealTestCase):
                              ("floating", "1", "0", "3", "4"))
         self.assertEqual(stamped[0]["hash"], stamped[1]["hash"])
         # The worker's result comes back in the alert view.
-        wait_until(lambda: self.ui("find", "--class", SEAL_CLASS, "--visible", timeout_ms=0, check=False), 10,
-                   message="the alert view")
+        self.assertUploadConfirmed()
         self.close_alert_and_end(program)
 
     def test_quit_without_saving_shows_the_not_stamped_alert(self):
@@ -270,9 +285,8 @@ class EditModeTest(SealTestCase):
         local.write_bytes(original)
         os.utime(local, ns=(before.st_atime_ns, before.st_mtime_ns + 100))
         self.assertEqual(self.word("quit"), 0)
-        wait_until(self.upload_requests, 10, message="a request to the upload address")
-        wait_until(lambda: self.ui("find", "--class", SEAL_CLASS, "--visible", timeout_ms=0, check=False), 10,
-                   message="the alert view")
+        self.assertUploaded(local)
+        self.assertUploadConfirmed()
         self.close_alert_and_end(program)
 
     def test_other_types_leave_tracking_off_and_an_unsaved_quit_ends_quietly(self):
