@@ -1,6 +1,13 @@
 """Opens sample orvo: links the way a web page does and tells what the
 programs did. Run through scripts/demo.sh, which builds and starts the
-services first."""
+services first.
+
+  demo.sh [print|view]
+
+print (the default) prints a Word report directly on Printer_B. view opens a
+Word report in the preview, zooms in once, and then opens a text report in
+the program associated with ".txt" (a small viewer associated for the demo)
+under the floating title bar, and presses the bar's button."""
 
 import shutil
 import subprocess
@@ -106,38 +113,114 @@ def print_directly(ui, printer, title):
         say(f"  CUPS job {number} printed on {queue}" + (f" (cups-pdf wrote {pdf})" if pdf else ""))
 
 
-def main():
-    DEMO_DIR.mkdir(parents=True, exist_ok=True)
-    install_programs()
-    set_wine_default_printer("Printer_A")
-    title = f"demo-{int(time.time())}.doc"
-    url = sample_report(title)
-    request = (f"cmd=print&filename={url}&title=%E6%8A%A5%E8%A1%A8&server=http://127.0.0.1:{e2e.WEB_PORT}/upload"
+def demo_link(mode, url):
+    request = (f"cmd={mode}&filename={url}&title=%E6%8A%A5%E8%A1%A8&server=http://127.0.0.1:{e2e.WEB_PORT}/upload"
                "&type=0&guid=demo-1&x=0")
     link = e2e.link_for(request)
     if link is None:
         say("no key for this build; using the plain request")
         link = "orvo:" + request
     say(f"request: {request}")
+    return link
 
+
+def run_link(link, act):
+    """Opens the link, lets act(ui) play the user, and waits for the programs to end."""
     work = Path(tempfile.mkdtemp(prefix="demo-", dir=str(e2e.TEST_ROOT)))
     ui = e2e.UiDriver(work)
     ui.expect_new_process()
     opener = open_link(link)
     try:
-        window = describe_main_window(ui)
-        shot = e2e.screenshot(DEMO_DIR / "print-choice.png")
-        say(f"screenshot: {shot}")
-        print_directly(ui, "Printer_B", title)
-        shot = e2e.screenshot(DEMO_DIR / "printed.png")
-        say(f"screenshot: {shot}")
-        ui("close", "--class", e2e.MAIN_CLASS, check=False)
-        time.sleep(1)
-        say("closed the main window")
+        act(ui)
     finally:
         opener.wait(timeout=30)
         subprocess.run(["pkill", "-f", r"install.orvo_Printer\.exe"], check=False)
         shutil.rmtree(work, ignore_errors=True)
+
+
+def program_ended(ui, pid, timeout=15):
+    try:
+        e2e.wait_until(lambda: not ui("windows", "--pid", pid, timeout_ms=0, scoped=False)["windows"], timeout,
+                       step=0.2, message="the program's end")
+        return True
+    except AssertionError:
+        return False
+
+
+def preview_word_report(ui):
+    window = ui("find", "--class", "Tfrm_Priview", "--visible", timeout_ms=30000)["window"]
+    zoom = lambda: ui("control", "--class", "Tfrm_Priview", "Label_Zoom")["control"]["text"]
+    say(f"preview \"{window['title']}\" shown {'maximised' if window['zoomed'] else 'not maximised'}, "
+        f"{window['client']['width']}x{window['client']['height']}; zoom {zoom()}")
+    ui("click", "--class", "Tfrm_Priview", "FlatSpeedButton6")
+    e2e.wait_until(lambda: zoom() == "110%", 10, message="110%")
+    say(f"pressed 放大: zoom {zoom()}")
+    time.sleep(0.5)
+    say(f"screenshot: {e2e.screenshot(DEMO_DIR / 'view-preview.png')}")
+    ui("close", "--class", "Tfrm_Priview")
+    say("closed the preview: " + ("the program ended" if program_ended(ui, window["pid"]) else "the program still runs"))
+
+
+def associate_text_viewer():
+    viewer = e2e.BUILD_DIR / "tests" / "fake_viewer.exe"
+    wine("reg", "add", r"HKCR\.txt", "/ve", "/d", "orvo_demo_txtfile", "/f")
+    wine("reg", "add", r"HKCR\orvo_demo_txtfile\shell\open\command", "/ve", "/d",
+         f'"{e2e.wine_path(viewer)}" "%1"', "/f")
+    say(f"associated .txt with {viewer.name} in the Wine prefix")
+
+
+def view_in_associated_program(ui):
+    bar = ui("find", "--class", "TfrmWriteRead_bar", "--visible", timeout_ms=30000)["window"]
+    title = ui("control", "--class", "TfrmWriteRead_bar", "lb_FileTitle")["control"]["text"]
+    r = bar["rect"]
+    say(f"title bar at {r['left']},{r['top']} {r['width']}x{r['height']}, "
+        f"{'top-most' if bar['topmost'] else 'not top-most'}, title \"{title}\"")
+    viewer = e2e.wait_until(
+        lambda: ui("windows", "--class", "OrvoFakeViewer", "--visible", timeout_ms=0, scoped=False)["windows"], 20,
+        message="the viewer")[0]
+    say(f"viewer \"{viewer['title']}\" {'maximised' if viewer['zoomed'] else 'not maximised'}")
+    time.sleep(0.5)
+    say(f"screenshot: {e2e.screenshot(DEMO_DIR / 'view-viewer.png')}")
+    ui("click", "--class", "TfrmWriteRead_bar", "ImgBtn1")
+    say("pressed the title bar's button")
+    ended = program_ended(ui, bar["pid"])
+    viewer_gone = program_ended(ui, viewer["pid"])
+    say(f"  the program {'ended' if ended else 'still runs'}; the viewer {'ended' if viewer_gone else 'still runs'}")
+
+
+def demo_view():
+    title = f"demo-{int(time.time())}.doc"
+    run_link(demo_link("viewf", sample_report(title)), preview_word_report)
+    associate_text_viewer()
+    text = WEB_ROOT / f"demo-{int(time.time())}.txt"
+    text.write_text("orvo demo: a plain text report\r\n", encoding="ascii")
+    run_link(demo_link("viewf", f"{e2e.WEB}/files/{text.name}"), view_in_associated_program)
+    say("done")
+
+
+def main():
+    DEMO_DIR.mkdir(parents=True, exist_ok=True)
+    install_programs()
+    mode = sys.argv[1] if len(sys.argv) > 1 else "print"
+    if mode == "view":
+        demo_view()
+        return
+    if mode != "print":
+        raise SystemExit(f"unknown demo {mode!r}: print or view")
+    set_wine_default_printer("Printer_A")
+    title = f"demo-{int(time.time())}.doc"
+    link = demo_link("print", sample_report(title))
+
+    def act(ui):
+        describe_main_window(ui)
+        say(f"screenshot: {e2e.screenshot(DEMO_DIR / 'print-choice.png')}")
+        print_directly(ui, "Printer_B", title)
+        say(f"screenshot: {e2e.screenshot(DEMO_DIR / 'printed.png')}")
+        ui("close", "--class", e2e.MAIN_CLASS, check=False)
+        time.sleep(1)
+        say("closed the main window")
+
+    run_link(link, act)
     say("done")
 
 

@@ -237,6 +237,7 @@ void TfrmMain::ApplicationEvents1Restore() {
 
 void TfrmMain::FormDestroy() {
     if (FShadow) FShadow->hide();
+    ReleasePreviewDocument();
     FDownloadStream = MemoryBuffer();
     FPreviewStream = MemoryBuffer();
     TerminateViewer();
@@ -303,14 +304,11 @@ void TfrmMain::TerminateViewer() {
 
 // ---- Flows built by later work
 
-void TfrmMain::btn_ViewFileClick() { notAvailable(L"文件浏览"); }
 void TfrmMain::UsbKeyLogin(const std::string&) { notAvailable(L"USB Key 登录"); }
 void TfrmMain::OpenReportForEditing() { notAvailable(L"Word 文档编辑"); }
 void TfrmMain::OpenDocumentForSealing() { notAvailable(L"文档盖章"); }
 
-// This build creates neither the preview window nor the upload worker, so
-// there is no embedded document to close and no worker to wait for.
-void TfrmMain::ClosePreviewDocument() {}
+// This build creates no upload worker, so there is none to wait for.
 void TfrmMain::WaitForUploadWorker() {}
 
 // ---- Messages

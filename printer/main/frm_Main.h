@@ -117,9 +117,21 @@ private:
     // Lets the print host's document go (unsaved) so its server can end.
     void ReleasePrintHost() noexcept;
 
+    // ---- View flow (view_flow.cpp)
+    void btn_ViewFileClick();
+    // A report of a type that runs as a program: told, and the program ends.
+    bool RefuseDangerousType();
+    void PreviewWordReport();
+    void ViewInAssociatedProgram();
+    // Opens the file with the shell's default action, maximised, and waits
+    // for the started program to end while the windows stay alive. False
+    // when the shell could not open it.
+    bool OpenWithAssociatedProgram(const std::string& path);
+    // Lets the preview's document go, before the memory it reads is freed.
+    void ReleasePreviewDocument() noexcept;
+
     // ---- Flows that later work fills in. Each reports plainly that it is
     // not available yet rather than pretending to run.
-    void btn_ViewFileClick();
     void UsbKeyLogin(const std::string& request);
     // Edit mode after the download: the seal window opens the local copy in
     // Word with revisions tracked when FFileType is "1", then the main window
