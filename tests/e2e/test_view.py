@@ -205,7 +205,7 @@ class AssociatedViewerTest(ViewTestCase):
 
 class DangerousTypeTest(ViewTestCase):
     def test_types_that_would_run_are_refused_before_the_download(self):
-        for extension in (".bat", ".CMD."):
+        for extension in (".bat", ".CMD"):
             with self.subTest(extension=extension):
                 stem = self.token("d")
                 marker = self.workdir / f"{stem}.marker"
