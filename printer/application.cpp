@@ -39,10 +39,55 @@ int Application::run() {
     while (!terminated_) {
         BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
         if (got == 0 || got == -1) break;
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
+        dispatch(msg);
     }
     return 0;
+}
+
+void Application::dispatch(MSG& msg) {
+    // A filter may remove itself (its window closing); walk a copy.
+    const std::vector<Filter> filters = filters_;
+    for (const Filter& f : filters)
+        if (f.filter(msg)) return;
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+}
+
+void Application::processMessages() {
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            terminated_ = true;
+            // The outer loop must still see it to end.
+            ::PostQuitMessage(static_cast<int>(msg.wParam));
+            return;
+        }
+        dispatch(msg);
+    }
+}
+
+void Application::runModal(const std::function<bool()>& done) {
+    MSG msg;
+    while (!terminated_ && !done()) {
+        BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
+        if (got == -1) break;
+        if (got == 0) {
+            terminated_ = true;
+            ::PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
+        dispatch(msg);
+    }
+}
+
+int Application::addMessageFilter(MessageFilter filter) {
+    const int id = nextFilterId_++;
+    filters_.push_back({id, std::move(filter)});
+    return id;
+}
+
+void Application::removeMessageFilter(int id) {
+    std::erase_if(filters_, [id](const Filter& f) { return f.id == id; });
 }
 
 void Application::terminate() {

@@ -22,6 +22,21 @@ public:
     int run();
     // Takes effect when control returns to the message loop.
     void terminate();
+    // Dispatches the messages already waiting, as a wait that must keep the
+    // windows alive does between its steps. A WM_QUIT among them ends the
+    // program as terminate() does.
+    void processMessages();
+    // A message loop of its own that runs until done() holds or the program
+    // is ending; for windows shown modally.
+    void runModal(const std::function<bool()>& done);
+
+    // A window that hosts an active document sees every message before it
+    // is translated and dispatched (keys go to the document first, as OLE
+    // asks of containers); true when it took the message. Returns an id for
+    // removeMessageFilter.
+    using MessageFilter = std::function<bool(MSG&)>;
+    int addMessageFilter(MessageFilter filter);
+    void removeMessageFilter(int id);
     bool terminated() const noexcept { return terminated_; }
 
     // Application-wide minimise and restore. The main window reports its size
@@ -36,7 +51,15 @@ protected:
     LRESULT onMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
+    void dispatch(MSG& msg);
+
     bool terminated_ = false;
+    struct Filter {
+        int id;
+        MessageFilter filter;
+    };
+    std::vector<Filter> filters_;
+    int nextFilterId_ = 1;
     bool minimized_ = false;
     std::vector<std::function<void()>> minimizeHandlers_;
     std::vector<std::function<void()>> restoreHandlers_;

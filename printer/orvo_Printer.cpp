@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include "application.h"
+#include "hosting/frm_WriteRead_bar.h"
 #include "hosting/frm_xlsOLE.h"
 #include "main/frm_Main.h"
 #include "support/win32/safe_dll_search.h"
@@ -17,7 +18,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
         orvo::Application application;
         orvo::OleScope ole;  // single-threaded apartment with OLE
         orvo::throwIfFailed(ole.result(), "OleInitialize");
-        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
+        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};
         ::InitCommonControlsEx(&controls);
 
         // The start windows, each hidden at first, in this order:
@@ -28,7 +29,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
         ::GetWindowRect(frmMain.hwnd(), &mainRect);
         orvo::TfrmXlsOLE printHost(mainRect, frmMain.hwnd());
         frmMain.usePrintHost(printHost);
-        // The floating title bar joins here, after them, with the view flow.
+        // The floating title bar, hidden until the view flow shows it over an
+        // outside viewer; its button ends the program.
+        orvo::TfrmWriteRead_bar titleBar([&frmMain] { frmMain.ShutDown(); });
 
         // The main window shows as the loop starts; its first show decodes the request.
         frmMain.Show();

@@ -3,6 +3,8 @@ programs did. Run through scripts/demo.sh, which builds and starts the
 services first.
 
     demo.sh [MODE]    print (default): print a report directly on Printer_B
+                      view: a Word report in the preview, then a text report
+                            in its associated program under the title bar
                       login: log in with the software USB key
                       sign: stamp a seal into a local Word file
                       edit: open a report for editing in Word"""
@@ -10,6 +12,7 @@ services first.
 import hashlib
 import hmac
 import json
+import re
 import shutil
 import subprocess
 import sys
@@ -169,7 +172,7 @@ def demo_print():
         say("closed the main window")
     finally:
         opener.wait(timeout=30)
-        subprocess.run(["pkill", "-f", r"install.orvo_Printer\.exe"], check=False)
+        subprocess.run(["pkill", "-f", re.escape(str(INSTALL_DIR)).replace("/", ".") + r".orvo_Printer\.exe"], check=False)
         shutil.rmtree(work, ignore_errors=True)
 
 
@@ -220,12 +223,99 @@ def demo_login():
         shutil.rmtree(work, ignore_errors=True)
 
 
+def demo_link(mode, url):
+    request = (f"cmd={mode}&filename={url}&title=%E6%8A%A5%E8%A1%A8&server=http://127.0.0.1:{e2e.WEB_PORT}/upload"
+               "&type=0&guid=demo-1&x=0")
+    link = e2e.link_for(request)
+    if link is None:
+        say("no key for this build; using the plain request")
+        link = "orvo:" + request
+    say(f"request: {request}")
+    return link
+
+
+def run_link(link, act):
+    """Opens the link, lets act(ui) play the user, and waits for the programs to end."""
+    work = Path(tempfile.mkdtemp(prefix="demo-", dir=str(e2e.TEST_ROOT)))
+    ui = e2e.UiDriver(work)
+    ui.expect_new_process()
+    opener = open_link(link)
+    try:
+        act(ui)
+    finally:
+        opener.wait(timeout=30)
+        # Only the copy installed for this demo.
+        subprocess.run(["pkill", "-f", re.escape(str(INSTALL_DIR)).replace("/", ".") + r".orvo_Printer\.exe"],
+                       check=False)
+        shutil.rmtree(work, ignore_errors=True)
+
+
+def program_ended(ui, pid, timeout=15):
+    try:
+        e2e.wait_until(lambda: not ui("windows", "--pid", pid, timeout_ms=0, scoped=False)["windows"], timeout,
+                       step=0.2, message="the program's end")
+        return True
+    except AssertionError:
+        return False
+
+
+def preview_word_report(ui):
+    window = ui("find", "--class", "Tfrm_Priview", "--visible", timeout_ms=30000)["window"]
+    zoom = lambda: ui("control", "--class", "Tfrm_Priview", "Label_Zoom")["control"]["text"]
+    say(f"preview \"{window['title']}\" shown {'maximised' if window['zoomed'] else 'not maximised'}, "
+        f"{window['client']['width']}x{window['client']['height']}; zoom {zoom()}")
+    ui("click", "--class", "Tfrm_Priview", "FlatSpeedButton6")
+    e2e.wait_until(lambda: zoom() == "110%", 10, message="110%")
+    say(f"pressed 放大: zoom {zoom()}")
+    time.sleep(0.5)
+    say(f"screenshot: {e2e.screenshot(DEMO_DIR / 'view-preview.png')}")
+    ui("close", "--class", "Tfrm_Priview")
+    say("closed the preview: " + ("the program ended" if program_ended(ui, window["pid"]) else "the program still runs"))
+
+
+def associate_text_viewer():
+    viewer = e2e.BUILD_DIR / "tests" / "fake_viewer.exe"
+    wine("reg", "add", r"HKCR\.txt", "/ve", "/d", "orvo_demo_txtfile", "/f")
+    wine("reg", "add", r"HKCR\orvo_demo_txtfile\shell\open\command", "/ve", "/d",
+         f'"{e2e.wine_path(viewer)}" "%1"', "/f")
+    say(f"associated .txt with {viewer.name} in the Wine prefix")
+
+
+def view_in_associated_program(ui):
+    bar = ui("find", "--class", "TfrmWriteRead_bar", "--visible", timeout_ms=30000)["window"]
+    title = ui("control", "--class", "TfrmWriteRead_bar", "lb_FileTitle")["control"]["text"]
+    r = bar["rect"]
+    say(f"title bar at {r['left']},{r['top']} {r['width']}x{r['height']}, "
+        f"{'top-most' if bar['topmost'] else 'not top-most'}, title \"{title}\"")
+    viewer = e2e.wait_until(
+        lambda: ui("windows", "--class", "OrvoFakeViewer", "--visible", timeout_ms=0, scoped=False)["windows"], 20,
+        message="the viewer")[0]
+    say(f"viewer \"{viewer['title']}\" {'maximised' if viewer['zoomed'] else 'not maximised'}")
+    time.sleep(0.5)
+    say(f"screenshot: {e2e.screenshot(DEMO_DIR / 'view-viewer.png')}")
+    ui("click", "--class", "TfrmWriteRead_bar", "ImgBtn1")
+    say("pressed the title bar's button")
+    ended = program_ended(ui, bar["pid"])
+    viewer_gone = program_ended(ui, viewer["pid"])
+    say(f"  the program {'ended' if ended else 'still runs'}; the viewer {'ended' if viewer_gone else 'still runs'}")
+
+
+def demo_view():
+    install_programs()
+    title = f"demo-{int(time.time())}.doc"
+    run_link(demo_link("viewf", sample_report(title)), preview_word_report)
+    associate_text_viewer()
+    text = WEB_ROOT / f"demo-{int(time.time())}.txt"
+    text.write_text("orvo demo: a plain text report\r\n", encoding="ascii")
+    run_link(demo_link("viewf", f"{e2e.WEB}/files/{text.name}"), view_in_associated_program)
+
+
 def demo_sign_or_edit(mode):
     import demo_seals
     demo_seals.main(mode)
 
 
-MODES = {"print": demo_print, "login": demo_login,
+MODES = {"print": demo_print, "login": demo_login, "view": demo_view,
          "sign": lambda: demo_sign_or_edit("sign"), "edit": lambda: demo_sign_or_edit("edit")}
 
 

@@ -5,7 +5,7 @@
 # under Wine + Xvfb. It then acts as a user would and reports what happened;
 # "sign" and "edit" show the seal strip and the edit mode instead of printing;
 # screenshots land in build/demo/.
-#   bash scripts/demo.sh [print|login]
+#   bash scripts/demo.sh [print|view|login|sign|edit]
 set -eu
 repo="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$repo"

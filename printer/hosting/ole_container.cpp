@@ -6,10 +6,11 @@
 #include <cstring>
 #include <iterator>
 
+#include "hosting/borrowed_lock_bytes.h"
 #include "support/portable/app_error.h"
-#include "support/win32/com_object.h"
 #include "support/portable/container_stream.h"
 #include "support/portable/program_names.h"
+#include "support/win32/com_object.h"
 #include "support/win32/unique.h"
 #include "support/win32/win_error.h"
 #include "support/win32/win_text.h"
@@ -101,6 +102,7 @@ public:
         active_ = nullptr;
     }
     void forgetActiveObject() noexcept { active_ = nullptr; }
+    ComPtr<IOleInPlaceActiveObject> activeObject() const noexcept { return active_; }
     HWND frameWindow() const noexcept {
         HWND container = owner_ ? owner_->hwnd() : nullptr;
         return container ? ::GetAncestor(container, GA_ROOT) : nullptr;
@@ -159,6 +161,7 @@ public:
     }
     // A server that ends without saying goodbye must not stay referenced.
     void forgetActiveObject() noexcept { frame_->forgetActiveObject(); }
+    ComPtr<IOleInPlaceActiveObject> activeObject() const noexcept { return frame_->activeObject(); }
     IOleClientSite* clientSite() noexcept { return this; }
     IAdviseSink* adviseSink() noexcept { return this; }
 
@@ -361,7 +364,27 @@ void OleDocumentContainer::loadFromStream(std::string_view containerStream) {
     ULARGE_INTEGER size;
     size.QuadPart = stream.data.size();
     throwIfFailed(bytes->SetSize(size), op(L"创建内存存储"));
+    loadFromBytes(std::move(bytes), stream.drawAspect);
+}
 
+void OleDocumentContainer::loadFromBorrowedStream(std::string_view containerStream) {
+    destroyObject();
+    const ContainerStreamContents stream = readContainerStream(containerStream);
+    if (stream.drawAspect != DVASPECT_CONTENT && stream.drawAspect != DVASPECT_ICON)
+        throw AppError("Invalid stream format");
+    auto borrowed = ComPtr<BorrowedLockBytes>::attach(new BorrowedLockBytes(
+        {reinterpret_cast<const std::uint8_t*>(stream.data.data()), stream.data.size()}));
+    borrowed_ = borrowed;
+    try {
+        loadFromBytes(ComPtr<ILockBytes>(borrowed.get()), stream.drawAspect);
+    } catch (...) {
+        borrowed->forget();
+        borrowed_ = nullptr;
+        throw;
+    }
+}
+
+void OleDocumentContainer::loadFromBytes(ComPtr<ILockBytes> bytes, DWORD aspect) {
     ComPtr<IStorage> storage;
     throwIfFailed(::StgOpenStorageOnILockBytes(bytes.get(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr,
                                                0, storage.put()),
@@ -374,7 +397,7 @@ void OleDocumentContainer::loadFromStream(std::string_view containerStream) {
 
     ComPtr<IOleObject> object;
     throwIfFailed(::OleLoad(storage.get(), IID_IOleObject, site_->clientSite(), object.putVoid()), op(L"载入文档"));
-    adopt(std::move(object), std::move(storage), std::move(bytes), stream.drawAspect);
+    adopt(std::move(object), std::move(storage), std::move(bytes), aspect);
     if (sizeMode_ == OleSizeMode::Automatic) fitToObject();
     ::InvalidateRect(hwnd(), nullptr, TRUE);
 }
@@ -407,6 +430,10 @@ void OleDocumentContainer::destroyObject() noexcept {
     object_ = nullptr;
     storage_ = nullptr;
     bytes_ = nullptr;
+    // Whatever the server still holds of the storage must not reach memory
+    // its owner may free now.
+    if (borrowed_) borrowed_->forget();
+    borrowed_ = nullptr;
     adviseConnection_ = 0;
     inPlaceActive_ = uiActive_ = open_ = false;
     aspect_ = DVASPECT_CONTENT;
@@ -481,6 +508,11 @@ void OleDocumentContainer::saveAsDocument(const std::string& gbkPath) {
 void OleDocumentContainer::close() {
     requireObject();
     throwIfFailed(object_->Close(OLECLOSE_SAVEIFDIRTY), op(L"关闭文档"));
+}
+
+bool OleDocumentContainer::translateAccelerator(MSG& msg) {
+    ComPtr<IOleInPlaceActiveObject> active = site_->activeObject();
+    return active && active->TranslateAccelerator(&msg) == S_OK;
 }
 
 void OleDocumentContainer::focus() {

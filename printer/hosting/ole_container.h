@@ -21,6 +21,8 @@
 
 namespace orvo {
 
+class BorrowedLockBytes;
+
 inline constexpr char kEmptyContainerMessage[] = "Operation not allowed on an empty OLE container";
 // GBK: "不支持的文档类型，已拒绝打开" (the error box adds the full stop).
 extern const char kRefusedDocumentMessage[];
@@ -56,6 +58,10 @@ public:
     void createFromFile(const std::string& gbkPath);
     // A container stream: "BDOC", draw aspect, data size, compound document.
     void loadFromStream(std::string_view containerStream);
+    // The same, reading the document where it lies instead of in a copy: the
+    // bytes must stay unchanged and alive until the container lets the
+    // object go (destroyObject, another load, or the container's end).
+    void loadFromBorrowedStream(std::string_view containerStream);
 
     // OLEIVERB_SHOW, OLEIVERB_PRIMARY, ... in this window and its rectangle.
     void activate(LONG verb);
@@ -72,6 +78,9 @@ public:
     // stays loaded.
     void close();
     void focus();
+    // Offers a key message to the in-place active object first, as a
+    // container must; true when the object took it.
+    bool translateAccelerator(MSG& msg);
     // Drops the object without saving; the container becomes empty.
     void destroyObject() noexcept;
 
@@ -92,6 +101,7 @@ private:
     friend class Site;
 
     void requireObject() const;
+    void loadFromBytes(ComPtr<ILockBytes> bytes, DWORD aspect);
     // Takes a freshly loaded object into the container: site, names, advises.
     void adopt(ComPtr<IOleObject> object, ComPtr<IStorage> storage, ComPtr<ILockBytes> bytes, DWORD aspect);
     RECT clientRect() const noexcept;
@@ -112,6 +122,7 @@ private:
     ComPtr<IOleObject> object_;
     ComPtr<IStorage> storage_;     // the object's own storage, in memory
     ComPtr<ILockBytes> bytes_;     // the memory under storage_
+    ComPtr<BorrowedLockBytes> borrowed_;  // the same, when it is borrowed memory
     ComPtr<IOleInPlaceObject> inPlace_;
     DWORD aspect_ = DVASPECT_CONTENT;
     DWORD adviseConnection_ = 0;

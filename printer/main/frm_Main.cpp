@@ -35,11 +35,6 @@ constexpr Rgb kText{30, 30, 30};
 constexpr Rgb kShadowColor{82, 82, 82};
 constexpr wchar_t kFontFace[] = L"微软雅黑";
 
-// Modes whose flow this build does not have yet say so plainly.
-[[noreturn]] void notAvailable(const wchar_t* feature) {
-    throw AppError(wideToGbk(std::wstring(L"此版本尚未提供") + feature + L"功能"));
-}
-
 ControlPlace place(HWND parent, int id, int left, int top, int width, int height, bool visible = true) {
     return ControlPlace::designed(parent, id, left, top, width, height, visible);
 }
@@ -230,6 +225,7 @@ void TfrmMain::ApplicationEvents1Restore() {
 
 void TfrmMain::FormDestroy() {
     if (FShadow) FShadow->hide();
+    ReleasePreviewDocument();
     FDownloadStream = MemoryBuffer();
     FPreviewStream = MemoryBuffer();
     TerminateViewer();
@@ -296,11 +292,6 @@ void TfrmMain::TerminateViewer() {
 
 // ---- Flows built by later work
 
-void TfrmMain::btn_ViewFileClick() { notAvailable(L"文件浏览"); }
-
-// This build does not create the preview window, so there is no embedded
-// document to close.
-void TfrmMain::ClosePreviewDocument() {}
 
 // ---- Messages
 

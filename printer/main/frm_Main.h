@@ -155,9 +155,18 @@ private:
     // the program.
     void PostLogin(const std::string& digest, const std::string& address, const std::string& token);
 
-    // ---- Flows that later work fills in. Each reports plainly that it is
-    // not available yet rather than pretending to run.
+    // ---- View flow (view_flow.cpp)
     void btn_ViewFileClick();
+    // A report of a type that runs as a program: told, and the program ends.
+    bool RefuseDangerousType();
+    void PreviewWordReport();
+    void ViewInAssociatedProgram();
+    // Opens the file with the shell's default action, maximised, and waits
+    // for the started program to end while the windows stay alive. False
+    // when the shell could not open it.
+    bool OpenWithAssociatedProgram(const std::string& path);
+    // Lets the preview's document go, before the memory it reads is freed.
+    void ReleasePreviewDocument() noexcept;
     // Edit mode after the download: the seal window opens the local copy in
     // Word with revisions tracked when FFileType is "1", then the main window
     // hides.

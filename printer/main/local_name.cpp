@@ -74,6 +74,10 @@ std::string safeReportFileName(std::string_view requested, std::string_view exte
     return std::string(name);
 }
 
+std::string proposedSaveName(std::string_view request) {
+    return safeReportFileName(LastPathItem(request), "");
+}
+
 std::string localReportName(std::string_view requested, std::string_view extension, std::string_view fallback) {
     std::string name = safeReportFileName(requested, extension);
     return name.empty() ? std::string(fallback) : name;

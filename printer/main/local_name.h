@@ -16,6 +16,11 @@ std::string safeReportFileName(std::string_view requested, std::string_view exte
 // safeReportFileName, or fallback when that gives nothing.
 std::string localReportName(std::string_view requested, std::string_view extension, std::string_view fallback);
 
+// The name the preview proposes for a saved copy: the last "/" item of the
+// request (GBK), through the rule above with no extension required, so that
+// "\" or ".." cannot aim the dialog at another folder; empty when refused.
+std::string proposedSaveName(std::string_view request);
+
 // CON, PRN, AUX, NUL, COM0-9, LPT0-9, CONIN$, CONOUT$ in any case, also with
 // an extension ("nul.docx") or trailing blanks before it: names that open a
 // device instead of a file.

@@ -248,6 +248,25 @@ TEST_F(OfficeContainerTest, CloseSavesAnEditedDocumentIntoTheContainer) {
     EXPECT_NE(saved.find("Edited at"), std::string::npos);
 }
 
+TEST_F(OfficeContainerTest, ABorrowedReportIsReadWhereItLiesAndNeverWritten) {
+    const std::string stream = streamOfSample(L"borrowed.doc", L"first line");
+    const std::string before = stream;
+    container().loadFromBorrowedStream(stream);
+    container().activate(OLEIVERB_SHOW);
+    HWND control = ::FindWindowW(ORVO_FAKE_OFFICE_CONTROL_CLASS, nullptr);
+    ASSERT_NE(control, nullptr);
+    ASSERT_EQ(::SendMessageW(control, ORVO_FAKE_OFFICE_EDIT, 0, 0), ORVO_FAKE_OFFICE_DONE);
+    // Saving the edit into the container writes to a copy of its own.
+    container().close();
+    EXPECT_TRUE(journalHasInOrder({"OleObject.Close(0)", "PersistStorage.Save(True)"})) << journalText();
+    EXPECT_EQ(stream, before);
+    const std::wstring copy = folder + L"\\borrowed copy.doc";
+    container().saveAsDocument(wideToGbk(copy));
+    EXPECT_NE(readFile(copy).find("Edited at"), std::string::npos);
+    container().destroyObject();
+    EXPECT_TRUE(container().empty());
+}
+
 TEST_F(OfficeContainerTest, ASecondReportReplacesTheFirstAndAFailedOneLeavesNothing) {
     container().loadFromStream(streamOfSample(L"first.doc"));
     container().activate(OLEIVERB_SHOW);

@@ -29,6 +29,9 @@ PRINT_CHOICE = {
 HIDDEN_WHEN_COMPACT = ("Image1", "Label3", "FlatComboBox", "btn_Print", "btn_PrintFile")
 
 PLAIN_REPORT = f"filename={WEB}/missing/r.doc"
+# View mode downloads at once; a reply this slow keeps the loading strip up
+# while it is looked at.
+SLOW_REPORT = f"filename={WEB}/gen/64/r.doc?delay_ms=20000"
 
 
 class MainWindowTestCase(OrvoTestCase):
@@ -123,7 +126,7 @@ class CompactLayoutTest(MainWindowTestCase):
         self.assertEqual(controls["FlatGauge"]["in_parent"]["top"], 42)
 
     def test_view_mode_is_a_loading_strip_and_never_the_print_choice(self):
-        program = self.start(f"orvo:cmd=viewf&{PLAIN_REPORT}")
+        program = self.start(f"orvo:cmd=viewf&{SLOW_REPORT}")
         window = self.ui.main("--visible", "--height", COMPACT, timeout_ms=10000)
         self.assert_compact(window)
         # Watch it for a while: the print choice never comes.
@@ -135,7 +138,7 @@ class CompactLayoutTest(MainWindowTestCase):
         self.assertFalse(self.ui.main_control("FlatComboBox")["visible"])
 
     def test_enciphered_request_is_decoded_before_dispatch(self):
-        link = link_for(f"cmd=viewf&{PLAIN_REPORT}&title=%E6%8A%A5%E8%A1%A8&server=s&type=t&guid=g&x=y")
+        link = link_for(f"cmd=viewf&{SLOW_REPORT}&title=%E6%8A%A5%E8%A1%A8&server=s&type=t&guid=g&x=y")
         if link is None:
             self.skipTest("no link builder or no key matching this build")
         self.assertNotIn("viewf", link)
@@ -197,7 +200,7 @@ class ShadowTest(MainWindowTestCase):
         wait_until(lambda: self.shadow(pid)["visible"], 5, message="the shadow to come back")
 
     def test_restore_leaves_the_shadow_away_in_the_loading_strip(self):
-        self.start(f"orvo:cmd=viewf&{PLAIN_REPORT}")
+        self.start(f"orvo:cmd=viewf&{SLOW_REPORT}")
         pid = self.ui.main("--visible", "--height", COMPACT, timeout_ms=10000)["pid"]
         self.dismiss_box(pid)
         self.assertTrue(self.shadow(pid)["visible"])

@@ -74,3 +74,16 @@ TEST(ReportFileName, FallsBackToTheGivenName) {
     EXPECT_EQ(localReportName("x/NUL.docx", ".docx", "20170315143005123.docx"), "20170315143005123.docx");
     EXPECT_EQ(localReportName("r.xlsx", ".xlsx", "20170315143005123.xlsx"), "r.xlsx");
 }
+
+TEST(ProposedSaveName, LastPathItemOfTheRequestWhenItIsAPlainName) {
+    EXPECT_EQ(proposedSaveName("orvo:cmd=viewf&filename=http://h/r/20170315.doc"), "20170315.doc");
+    EXPECT_EQ(proposedSaveName("no-slash-at-all"), "no-slash-at-all");
+    EXPECT_EQ(proposedSaveName("http://h/r/"), "");
+    // A blank ends the item: the text after it is the last item.
+    EXPECT_EQ(proposedSaveName("http://h/r/first part.doc"), "part.doc");
+    // Nothing that could aim the dialog at another folder or a device.
+    EXPECT_EQ(proposedSaveName("http://h/r/..\\..\\Windows\\win.ini"), "win.ini");
+    EXPECT_EQ(proposedSaveName("http://h/r/.."), "");
+    EXPECT_EQ(proposedSaveName("http://h/r/nul.doc"), "");
+    EXPECT_EQ(proposedSaveName("http://h/r/a?b.doc"), "");
+}

@@ -11,3 +11,11 @@ if(WIN32)
   target_link_options(bare_window PRIVATE -municode)
   set_target_properties(bare_window PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
 endif()
+
+# The outside viewer the view tests and the demo associate with a file type.
+if(WIN32)
+  add_executable(fake_viewer WIN32 uidriver/fake_viewer.cpp)
+  target_link_libraries(fake_viewer PRIVATE user32 shell32)
+  target_link_options(fake_viewer PRIVATE -municode)
+  set_target_properties(fake_viewer PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+endif()

@@ -29,6 +29,10 @@
 //   copydata             sends WM_COPYDATA with --text T as GBK bytes and
 //                        its terminating NUL, as the launcher forwards a request
 //   minimize, restore    shows the window minimised or restored
+//   focus                the keyboard focus of the window's thread, as a control
+//   wheel                posts one wheel turn (--delta D, default -120: towards
+//                        the user) to that focus, or to the window without one
+//   key                  posts a key press (--index VK, default VK_DOWN) to that focus
 //   msgbox               a message box (class #32770): caption, text, buttons,
 //                        and whether it shows an icon
 //   press-ok             presses the message box's OK (or only) button
@@ -36,8 +40,9 @@
 //                        MS apart (default 50), and reports how long each took
 //                        to be answered, with CTL's progress position at each
 //
-// CTL is a control id (decimal or 0x hex) or, in the main and the seal
-// window, a control name from its table (Label1, DrawGrid1, ...).
+// CTL is a control id (decimal or 0x hex) or, in the main window, the seal
+// window, the preview and the title bar, a control name from their tables
+// (Label1, DrawGrid1, Label_Zoom, ...).
 #include <windows.h>
 
 #include <commctrl.h>
@@ -51,12 +56,14 @@
 #include <fstream>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "hosting/hosting_control_ids.h"
 #include "main/control_ids.h"
 #include "seals/seal_control_ids.h"
 
@@ -137,6 +144,7 @@ struct Options {
     std::optional<std::wstring> itemText;
     int count = 20;
     int intervalMs = 50;
+    int delta = -WHEEL_DELTA;
 };
 
 std::wstring wideArg(const char* s) {
@@ -177,6 +185,7 @@ Options parse(const std::vector<std::string>& args, const std::vector<std::wstri
         else if (a == "--text") o.itemText = wargs[value()];
         else if (a == "--count") o.count = std::stoi(args[value()]);
         else if (a == "--interval") o.intervalMs = std::stoi(args[value()]);
+        else if (a == "--delta") o.delta = std::stoi(args[value()]);
         else if (a.rfind("--", 0) == 0) throw UsageError{"unknown option " + a};
         else if (o.command.empty()) o.command = a;
         else o.positional.push_back(a);
@@ -277,6 +286,8 @@ json windowJson(HWND h) {
             {"visible", ::IsWindowVisible(h) != FALSE},
             {"topmost", (::GetWindowLongPtrW(h, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0},
             {"iconic", ::IsIconic(h) != FALSE},
+            {"zoomed", ::IsZoomed(h) != FALSE},
+            {"topmost", (::GetWindowLongPtrW(h, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0},
             {"enabled", ::IsWindowEnabled(h) != FALSE},
             {"rect", rectJson(r)},
             {"client", {{"width", c.right}, {"height", c.bottom}}}};
@@ -284,11 +295,13 @@ json windowJson(HWND h) {
 
 // ---- Controls
 
-// The control table of a window of the program, by its class.
-std::vector<orvo::ctl::ControlName> controlTable(HWND top) {
+// The control names of our windows, by window class.
+std::span<const orvo::ctl::ControlName> controlTable(HWND top) {
     const std::wstring cls = classOf(top);
-    if (cls == orvo::ctl::kMainClass) return {std::begin(orvo::ctl::kMainControls), std::end(orvo::ctl::kMainControls)};
-    if (cls == orvo::ctl::kSealClass) return {std::begin(orvo::ctl::kSealControls), std::end(orvo::ctl::kSealControls)};
+    if (cls == orvo::ctl::kMainClass) return orvo::ctl::kMainControls;
+    if (cls == orvo::ctl::kPreviewClass) return orvo::ctl::kPreviewControls;
+    if (cls == orvo::ctl::kTitleBarClass) return orvo::ctl::kTitleBarControls;
+    if (cls == orvo::ctl::kSealClass) return orvo::ctl::kSealControls;
     return {};
 }
 
@@ -467,6 +480,27 @@ json run(const Options& o) {
         for (UINT f = ::EnumClipboardFormats(0); f; f = ::EnumClipboardFormats(f)) formats.push_back(f);
         ::CloseClipboard();
         return {{"formats", formats}};
+    }
+    if (cmd == "focus" || cmd == "wheel" || cmd == "key") {
+        HWND h = requireWindow(o);
+        GUITHREADINFO info{sizeof info};
+        ::GetGUIThreadInfo(::GetWindowThreadProcessId(h, nullptr), &info);
+        HWND focus = info.hwndFocus;
+        if (cmd == "wheel") {
+            HWND target = focus ? focus : h;
+            // Posted, as the system queues a wheel turn for the focus window.
+            ::PostMessageW(target, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<short>(o.delta)), 0);
+            return {{"wheeled", controlJson(h, target)}};
+        }
+        if (cmd == "key") {
+            HWND target = focus ? focus : h;
+            const WPARAM key = static_cast<WPARAM>(o.index.value_or(VK_DOWN));
+            ::PostMessageW(target, WM_KEYDOWN, key, 1);
+            ::PostMessageW(target, WM_KEYUP, key, 0xC0000001);
+            return {{"keyed", controlJson(h, target)}};
+        }
+        if (!focus) return {{"focus", nullptr}};
+        return {{"focus", controlJson(h, focus)}};
     }
     if (cmd == "close") {
         HWND h = requireWindow(o);

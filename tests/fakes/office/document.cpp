@@ -866,7 +866,13 @@ STDMETHODIMP DocumentObject::SetObjectRects(LPCRECT position, LPCRECT) {
 
 STDMETHODIMP DocumentObject::ReactivateAndUndo() { return INPLACE_E_NOTUNDOABLE; }
 
-STDMETHODIMP DocumentObject::TranslateAccelerator(LPMSG) { return S_FALSE; }
+STDMETHODIMP DocumentObject::TranslateAccelerator(LPMSG msg) {
+    // Word keeps no accelerators of its own here; the journal shows that a
+    // key pressed in the container was offered to the document first.
+    if (msg && msg->message == WM_KEYDOWN)
+        journalLine(L"InPlaceActiveObject.TranslateAccelerator(WM_KEYDOWN, " + std::to_wstring(msg->wParam) + L")");
+    return S_FALSE;
+}
 
 STDMETHODIMP DocumentObject::OnFrameWindowActivate(BOOL) { return S_OK; }
 

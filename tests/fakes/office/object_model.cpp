@@ -218,6 +218,13 @@ const Dispatcher<AppRef>& documentsMembers();
 const Dispatcher<AppRef>& templateMembers();
 const Dispatcher<AppRef>& workbooksMembers();
 
+// Word reads a zoom of 0 while a page fit is on in some views; a test can
+// ask for that with ORVO_FAKE_OFFICE_FIT_READS_ZERO=1.
+bool fitReadsZero() {
+    wchar_t value[8] = {};
+    return ::GetEnvironmentVariableW(L"ORVO_FAKE_OFFICE_FIT_READS_ZERO", value, 8) > 0 && value[0] == L'1';
+}
+
 void smallScroll(DocumentObject& doc, const Call& c) {
     int32_t down = c.intArg(0, 0), up = c.intArg(1, 0), right = c.intArg(2, 0), left = c.intArg(3, 0);
     doc.scrollLine = std::max(0, doc.scrollLine + down - up);
@@ -229,7 +236,10 @@ const Dispatcher<DocRef>& zoomMembers() {
     static const Dispatcher<DocRef> d({kWord,
                                        {
                                            {.name = L"Percentage",
-                                            .get = [](DocRef& r, Call& c) { c.returns(int32_t(r.doc->zoomPercent)); },
+                                            .get =
+                                                [](DocRef& r, Call& c) {
+                                                    c.returns(int32_t(fitReadsZero() && r.doc->pageFit ? 0 : r.doc->zoomPercent));
+                                                },
                                             .put =
                                                 [](DocRef& r, Call& c) {
                                                     int32_t v = c.intValue();

@@ -1,0 +1,118 @@
+// The view flow of the main window: a Word report opens in the preview
+// window; any other report is saved to the temporary folder and opened in
+// the program the shell associates with it, under the floating title bar,
+// and the program ends when that viewer ends. A report whose type would run
+// as a program is refused before anything is fetched.
+#include <windows.h>
+
+#include <shellapi.h>
+#include <shlwapi.h>
+
+#include "application.h"
+#include "hosting/frmPrivew.h"
+#include "hosting/frm_WriteRead_bar.h"
+#include "main/dangerous_types.h"
+#include "main/frm_Main.h"
+#include "support/win32/win_error.h"
+#include "support/win32/win_text.h"
+
+namespace orvo {
+namespace {
+
+constexpr DWORD kViewerWaitStepMs = 100;
+
+// Our own list, and whatever the shell knows to be dangerous besides.
+bool isDangerousType(const std::string& extension) {
+    if (isDangerousExtension(extension)) return true;
+    const std::wstring wide = gbkToWide(extension);
+    return !wide.empty() && ::AssocIsDangerous(wide.c_str()) != FALSE;
+}
+
+// The bar is made at start; should it be missing, one is made and kept.
+TfrmWriteRead_bar& titleBar(TfrmMain& main) {
+    static std::unique_ptr<TfrmWriteRead_bar> spare;
+    if (!frmWriteRead_bar) spare = std::make_unique<TfrmWriteRead_bar>([&main] { main.ShutDown(); });
+    return *frmWriteRead_bar;
+}
+
+}  // namespace
+
+void TfrmMain::btn_ViewFileClick() {
+    if (RefuseDangerousType()) return;
+    if (FFileExt == ".doc" || FFileExt == ".docx")
+        PreviewWordReport();
+    else
+        ViewInAssociatedProgram();
+}
+
+bool TfrmMain::RefuseDangerousType() {
+    if (!isDangerousType(FFileExt)) return false;
+    showErrorBox(hwnd(), AppError(wideToGbk(L"此报表的文件类型可以作为程序运行，为安全起见已拒绝打开")));
+    Close();
+    return true;
+}
+
+void TfrmMain::PreviewWordReport() {
+    const bool docx = FFileExt == ".docx";
+    if (!PrepareReport(docx)) return;
+    if (!frm_Priview) frm_Priview = std::make_unique<Tfrm_Priview>();
+    Tfrm_Priview& preview = *frm_Priview;
+    preview.FRequest = FRequest;
+    preview.FFileExt = FFileExt;
+    preview.FLocalFile = docx ? FLocalFile : std::string();
+    preview.FPreviewStream = &FPreviewStream;
+    preview.onClosed = [this] { ShutDown(); };
+    HideWithShadow();
+    try {
+        preview.ShowModal();
+    } catch (const std::exception& e) {
+        // Every window is hidden by now: after the report the program ends
+        // rather than live on unseen.
+        showErrorBox(nullptr, e);
+        if (Application* app = theApplication()) app->terminate();
+    }
+    frm_Priview.reset();
+}
+
+void TfrmMain::ViewInAssociatedProgram() {
+    if (!PrepareReport(true)) return;
+    TfrmWriteRead_bar& bar = titleBar(*this);
+    bar.lb_FileTitle.setCaption(FFileTitle);
+    bar.Show();
+    HideWithShadow();
+    OpenWithAssociatedProgram(FLocalFile);
+    bar.Close();
+    Close();
+}
+
+bool TfrmMain::OpenWithAssociatedProgram(const std::string& path) {
+    const std::wstring file = gbkToWide(path);
+    Application* app = theApplication();
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    info.hwnd = app ? app->hwnd() : hwnd();
+    info.lpFile = file.c_str();
+    info.nShow = SW_SHOWMAXIMIZED;
+    if (!::ShellExecuteExW(&info)) return false;
+    // No handle when the file went to a program that was already running:
+    // there is nothing to wait for.
+    FViewerProcess.reset(info.hProcess);
+    while (FViewerProcess && ::WaitForSingleObject(FViewerProcess.get(), kViewerWaitStepMs) == WAIT_TIMEOUT) {
+        if (!app) continue;
+        app->processMessages();
+        if (app->terminated()) break;
+    }
+    return true;
+}
+
+void TfrmMain::ClosePreviewDocument() {
+    // A document that cannot be closed is reported; the end goes on.
+    if (frm_Priview) guardEvent(nullptr, [] { frm_Priview->CloseDocument(); });
+}
+
+void TfrmMain::ReleasePreviewDocument() noexcept {
+    if (frm_Priview) frm_Priview->ReleaseDocument();
+}
+
+}  // namespace orvo
