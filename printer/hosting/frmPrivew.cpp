@@ -9,6 +9,7 @@
 #include "hosting/hosting_control_ids.h"
 #include "main/local_name.h"
 #include "resources/resource_ids.h"
+#include "support/ui/font.h"
 #include "support/win32/win_error.h"
 #include "support/win32/win_text.h"
 
@@ -72,7 +73,7 @@ Tfrm_Priview::Tfrm_Priview() {
     create(cls, params);
 
     // 宋体 at 9 points.
-    font_ = makeFont(L"宋体", dp(12));
+    font_ = makeFont(L"宋体", 12);
     ::SendMessageW(hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     createToolBar();
 

@@ -2,6 +2,7 @@
 
 #include "hosting/hosting_control_ids.h"
 #include "resources/resource_ids.h"
+#include "support/ui/font.h"
 
 namespace orvo {
 
@@ -48,8 +49,8 @@ TfrmWriteRead_bar::TfrmWriteRead_bar(std::function<void()> shutDown) : shutDown_
     params.height = dp(kClientHeight);
     create(cls, params);
 
-    font_ = makeFont(kFontFace, dp(14));
-    titleFont_ = makeFont(kFontFace, dp(12));
+    font_ = makeFont(kFontFace, 14);
+    titleFont_ = makeFont(kFontFace, 12);
     ::SendMessageW(hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
 
     Label::Style title{kTitleColor, kBarColor};

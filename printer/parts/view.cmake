@@ -23,3 +23,7 @@ if(WIN32)
     ${CMAKE_CURRENT_SOURCE_DIR}/resources/bar_close_pressed.png
     ${CMAKE_CURRENT_SOURCE_DIR}/resources/bar_close_released.png)
 endif()
+if(WIN32)
+  # AssocIsDangerous.
+  target_link_libraries(orvo_app PUBLIC shlwapi)
+endif()

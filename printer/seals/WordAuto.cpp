@@ -119,8 +119,8 @@ TfrmWord::TfrmWord(TfrmMain& mainWindow) : main_(mainWindow) {
     params.height = dp(kHeight);
     create(cls, params);
 
-    font_ = makeFont(kFontFace, dp(12));
-    alertFont_ = makeFont(kFontFace, dp(14));
+    font_ = makeFont(kFontFace, 12);
+    alertFont_ = makeFont(kFontFace, 14);
     HWND self = hwnd();
     DrawGrid1.create(place(self, ctl::DrawGrid1, dp(8), dp(16), dp(101), dp(201)), dp(kRowHeight));
     FlatSpeedButton1.create(place(self, ctl::FlatSpeedButton1, dp(8), dp(224), dp(101), dp(33)), L"盖 章", font_.get(), {});
