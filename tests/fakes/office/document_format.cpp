@@ -105,21 +105,6 @@ HRESULT readContent(IStorage* storage, Suite suite, DocumentContent& content, bo
     return S_OK;
 }
 
-std::string readWholeFile(const std::wstring& path) {
-    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) throwWin32(::GetLastError(), path);
-    LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(file.get(), &size)) throwWin32(::GetLastError(), path);
-    if (size.QuadPart > static_cast<LONGLONG>(kMaxContent)) throw FormatError("document too large");
-    std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
-    DWORD read = 0;
-    if (!bytes.empty() && !::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr))
-        throwWin32(::GetLastError(), path);
-    bytes.resize(read);
-    return bytes;
-}
-
 void writeWholeFile(const std::wstring& path, const std::string& bytes) {
     UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -290,6 +275,21 @@ HRESULT readStorage(IStorage* storage, DocumentContent& content) {
     }
     content = std::move(read);
     return S_OK;
+}
+
+std::string readWholeFile(const std::wstring& path) {
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) throwWin32(::GetLastError(), path);
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(file.get(), &size)) throwWin32(::GetLastError(), path);
+    if (size.QuadPart > static_cast<LONGLONG>(kMaxContent)) throw FormatError("document too large");
+    std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
+    DWORD read = 0;
+    if (!bytes.empty() && !::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr))
+        throwWin32(::GetLastError(), path);
+    bytes.resize(read);
+    return bytes;
 }
 
 void writeDocumentFile(const std::wstring& path, const CLSID& clsid, const DocumentContent& content) {

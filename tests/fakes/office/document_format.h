@@ -91,6 +91,8 @@ HRESULT readStorage(IStorage* storage, DocumentContent& content);
 // genuine document is written as it was read, unless the name asks for the
 // other form. Reading tells the forms by their bytes. Failures are
 // FormatError (content) or std::system_error (file system).
+// A file's bytes, up to the size the substitute reads.
+std::string readWholeFile(const std::wstring& path);
 void writeDocumentFile(const std::wstring& path, const CLSID& clsid, const DocumentContent& content);
 DocumentContent readDocumentFile(const std::wstring& path, Suite expected);
 

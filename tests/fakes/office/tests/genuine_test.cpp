@@ -11,16 +11,6 @@ namespace {
 
 std::wstring genuine(const wchar_t* name) { return utf8ToWide(ORVO_GENUINE_DIR) + L"\\" + name; }
 
-std::string fileBytes(const std::wstring& path) {
-    UniqueFile f(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!f) return {};
-    std::string bytes(::GetFileSize(f.get(), nullptr), '\0');
-    DWORD read = 0;
-    ::ReadFile(f.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-    bytes.resize(read);
-    return bytes;
-}
-
 // Every stream of a storage by its path, sub-storages included.
 void collectStreams(IStorage* storage, const std::wstring& prefix, std::map<std::wstring, std::string>& out) {
     ComPtr<IEnumSTATSTG> items;
@@ -75,7 +65,7 @@ std::string savedCopy(IOleObject* object, const std::wstring& path) {
         persist->SaveCompleted(nullptr);
         EXPECT_EQ(file->Commit(STGC_DEFAULT), S_OK);
     }
-    return fileBytes(path);
+    return readWholeFile(path);
 }
 
 std::wstring documentText(IDispatch* document) {
@@ -96,7 +86,7 @@ TEST_F(GenuineTest, CompoundDocumentsLoadFromTheirStorageAndSaveTheirStreamsUnch
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(narrow(c.file));
-        const std::string original = fileBytes(genuine(c.file));
+        const std::string original = readWholeFile(genuine(c.file));
         ASSERT_FALSE(original.empty());
         ComPtr<IStorage> storage = storageOf(original);
         ComPtr<IOleObject> object;
@@ -134,7 +124,7 @@ TEST_F(GenuineTest, PackagesEmbedFromTheirFileAndOpenInWordUnchanged) {
         const bool word = std::wstring(name).ends_with(L".docx");
         const std::wstring copy = file(name);
         ASSERT_TRUE(::CopyFileW(genuine(name).c_str(), copy.c_str(), FALSE));
-        const std::string original = fileBytes(copy);
+        const std::string original = readWholeFile(copy);
         DocumentContent read = readDocumentFile(copy, word ? Suite::Word : Suite::Excel);
         EXPECT_EQ(read.text, word ? L"genuine-docx-title\n正式报表 GENUINE-DOCX-BODY\n"
                                     L"Second paragraph of a document written by a real office suite."
@@ -180,14 +170,14 @@ TEST_F(GenuineTest, PackagesEmbedFromTheirFileAndOpenInWordUnchanged) {
         EXPECT_NE(documentText(document.get()).find(L"正式报表 GENUINE-DOC"), std::wstring::npos);
         ASSERT_TRUE(call(document.get(), L"Save").ok());
         ASSERT_TRUE(call(document.get(), L"Close").ok());
-        EXPECT_EQ(fileBytes(copy), fileBytes(genuine(name)));
+        EXPECT_EQ(readWholeFile(copy), readWholeFile(genuine(name)));
     }
     call(word.get(), L"Quit", {0});
 }
 
 TEST_F(GenuineTest, DamagedDocumentsAreRefused) {
     // A Word storage whose main stream is not Word's.
-    ComPtr<IStorage> storage = storageOf(fileBytes(genuine(L"genuine-word97.doc")));
+    ComPtr<IStorage> storage = storageOf(readWholeFile(genuine(L"genuine-word97.doc")));
     ComPtr<IStream> stream;
     ASSERT_EQ(storage->CreateStream(L"WordDocument", STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE, 0, 0, stream.put()),
               S_OK);
@@ -197,7 +187,7 @@ TEST_F(GenuineTest, DamagedDocumentsAreRefused) {
     EXPECT_EQ(::OleLoad(storage.get(), IID_IOleObject, nullptr, object.putVoid()), STG_E_DOCFILECORRUPT);
 
     // Packages cut short, or without their main part.
-    const std::string package = fileBytes(genuine(L"genuine-word.docx"));
+    const std::string package = readWholeFile(genuine(L"genuine-word.docx"));
     for (size_t size : {size_t{30}, package.size() / 2, package.size() - 10})
         EXPECT_THROW(readGenuinePackage(std::string_view(package).substr(0, size), Suite::Word), FormatError) << size;
     std::string renamed = package;
