@@ -8,31 +8,28 @@
 #include <vector>
 
 #include "agent_path.h"
-#include "support/safe_dll_search.h"
+#include "support/portable/program_names.h"
+#include "support/win32/safe_dll_search.h"
 
 namespace {
 
 constexpr UINT kRequestCodePage = 936;  // the request travels as GBK bytes
 
+// The scheme's icon reference; an expandable value comes back expanded.
 std::wstring readIconValue() {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, L"orvo\\DefaultIcon", 0, KEY_READ, &key) != ERROR_SUCCESS) return {};
-    std::wstring value;
-    DWORD type = 0, bytes = 0;
-    if (::RegQueryValueExW(key, nullptr, nullptr, &type, nullptr, &bytes) == ERROR_SUCCESS &&
-        (type == REG_SZ || type == REG_EXPAND_SZ) && bytes > 0) {
-        std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 1, L'\0');
-        if (::RegQueryValueExW(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &bytes) ==
-            ERROR_SUCCESS)
-            value = buffer.data();
-        if (type == REG_EXPAND_SZ && !value.empty()) {
-            DWORD n = ::ExpandEnvironmentStringsW(value.c_str(), nullptr, 0);
-            std::vector<wchar_t> expanded(n + 1, L'\0');
-            if (n && ::ExpandEnvironmentStringsW(value.c_str(), expanded.data(), n + 1)) value = expanded.data();
-        }
-    }
-    ::RegCloseKey(key);
-    return value;
+    // REG_SZ covers an expandable value too: it is expanded to REG_SZ first.
+    constexpr DWORD kTypes = RRF_RT_REG_SZ;
+    DWORD bytes = 0;
+    if (::RegGetValueW(HKEY_CLASSES_ROOT, L"orvo\\DefaultIcon", nullptr, kTypes, nullptr, nullptr, &bytes) !=
+            ERROR_SUCCESS ||
+        bytes == 0)
+        return {};
+    std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 1, L'\0');
+    bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+    if (::RegGetValueW(HKEY_CLASSES_ROOT, L"orvo\\DefaultIcon", nullptr, kTypes, nullptr, buffer.data(), &bytes) !=
+        ERROR_SUCCESS)
+        return {};
+    return buffer.data();
 }
 
 std::wstring firstArgument() {
@@ -62,7 +59,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     std::wstring request = firstArgument();
 
     // The running instance's application window carries this title.
-    if (HWND running = ::FindWindowW(nullptr, L"orvo_Printer")) {
+    if (HWND running = ::FindWindowW(nullptr, orvo::kApplicationTitle)) {
         std::string bytes = toRequestBytes(request);
         std::vector<char> buffer(bytes.begin(), bytes.end());
         buffer.push_back('\0');

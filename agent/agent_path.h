@@ -2,6 +2,8 @@
 // Where Agent finds orvo_Printer.exe: the folder of the scheme's icon.
 #include <string>
 
+#include "support/portable/program_names.h"
+
 namespace agent {
 
 // The registry value is the icon reference of the orvo: scheme, normally a
@@ -13,7 +15,7 @@ namespace agent {
 inline std::wstring mainProgramPath(const std::wstring& iconValue) {
     size_t cut = iconValue.find_last_of(L"\\:");
     if (cut == std::wstring::npos) return {};
-    std::wstring path = iconValue.substr(0, cut + 1) + L"orvo_Printer.exe";
+    std::wstring path = iconValue.substr(0, cut + 1) + orvo::kProgramFileName;
     if (!path.empty() && path.front() == L'"') path.erase(0, 1);
     return path;
 }

@@ -2,7 +2,7 @@
 
 #include <shellapi.h>
 
-#include "support/win_text.h"
+#include "support/win32/win_text.h"
 
 namespace orvo {
 namespace {

@@ -7,11 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "support/window.h"
+#include "support/portable/program_names.h"
+#include "support/ui/window.h"
 
 namespace orvo {
-
-inline constexpr wchar_t kApplicationTitle[] = L"orvo_Printer";
 
 class Application : public Window {
 public:

@@ -7,9 +7,9 @@
 #include "application.h"
 #include "hosting/frm_xlsOLE.h"
 #include "main/frm_Main.h"
-#include "support/safe_dll_search.h"
-#include "support/unique.h"
-#include "support/win_error.h"
+#include "support/win32/safe_dll_search.h"
+#include "support/win32/unique.h"
+#include "support/win32/win_error.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     orvo::useSafeDllSearch();
@@ -27,6 +27,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
         RECT mainRect{};
         ::GetWindowRect(frmMain.hwnd(), &mainRect);
         orvo::TfrmXlsOLE printHost(mainRect, frmMain.hwnd());
+        frmMain.usePrintHost(printHost);
         // The floating title bar joins here, after them, with the view flow.
 
         // The main window shows as the loop starts; its first show decodes the request.

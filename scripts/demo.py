@@ -1,7 +1,13 @@
 """Opens sample orvo: links the way a web page does and tells what the
 programs did. Run through scripts/demo.sh, which builds and starts the
-services first."""
+services first.
 
+    demo.sh [MODE]    print (default): print a report directly on Printer_B
+                      login: log in with the software USB key"""
+
+import hashlib
+import hmac
+import json
 import shutil
 import subprocess
 import sys
@@ -68,12 +74,13 @@ def sample_report(name):
     return f"{e2e.WEB}/files/{target.name}"
 
 
-def open_link(link):
+def open_link(link, env=None):
     """As the browser does through the scheme's open command: Agent with the
     link as its first argument. (Wine's own URL launcher drops links longer
-    than about 260 characters, and enciphered links are longer.)"""
+    than about 260 characters, and enciphered links are longer.) env: variables
+    added for this start; the program Agent starts inherits them."""
     say(f"opening {link[:72]}{'...' if len(link) > 72 else ''}")
-    return subprocess.Popen(["wine", str(INSTALL_DIR / "Agent.exe"), link], env=e2e.ENV,
+    return subprocess.Popen(["wine", str(INSTALL_DIR / "Agent.exe"), link], env=dict(e2e.ENV, **(env or {})),
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
 
 
@@ -106,8 +113,7 @@ def print_directly(ui, printer, title):
         say(f"  CUPS job {number} printed on {queue}" + (f" (cups-pdf wrote {pdf})" if pdf else ""))
 
 
-def main():
-    DEMO_DIR.mkdir(parents=True, exist_ok=True)
+def demo_print():
     install_programs()
     set_wine_default_printer("Printer_A")
     title = f"demo-{int(time.time())}.doc"
@@ -138,6 +144,64 @@ def main():
         opener.wait(timeout=30)
         subprocess.run(["pkill", "-f", r"install.orvo_Printer\.exe"], check=False)
         shutil.rmtree(work, ignore_errors=True)
+
+
+def demo_login():
+    """Logs in with the software USB key against the test web server: the key
+    signs the request's token, the user confirms the server, and the server
+    checks the digest it receives against its own HMAC-MD5."""
+    install_programs()
+    # Beside the program, where an installation finds the key vendor's library.
+    shutil.copy2(e2e.BUILD_DIR / "tests" / "fakes" / "usbkey" / "FT_ET99_API.dll", INSTALL_DIR / "FT_ET99_API.dll")
+    pid, pin, secret = "ET99-DEMO", "1234", "orvo-test-secret"
+    token = f"demo-token-{int(time.time())}"
+    request = f"cmd=login&pid={pid}&pin={pin}&token={token}&url={e2e.WEB}/login/demo"
+    link = e2e.link_for(request) or "orvo:" + request
+    say(f"request: {request}")
+    say(f"software key: product id {pid}, PIN {pin}, secret {secret!r}")
+
+    work = Path(tempfile.mkdtemp(prefix="demo-", dir=str(e2e.TEST_ROOT)))
+    key_journal = work / "key.jsonl"
+    ui = e2e.UiDriver(work)
+    ui.expect_new_process()
+    opener = open_link(link, {"ORVO_USBKEY_PID": pid, "ORVO_USBKEY_PIN": pin, "ORVO_USBKEY_SECRET": secret,
+                              "ORVO_USBKEY_JOURNAL": str(key_journal)})
+    try:
+        box = ui("msgbox", "--title", e2e.APP_TITLE, "--visible", timeout_ms=20000)
+        say("the program asks: " + box["text"].replace("\n", " / "))
+        say(f"screenshot: {e2e.screenshot(DEMO_DIR / 'login-confirm.png')}")
+        ui("press-ok", "--hwnd", box["window"]["hwnd"])
+        say("pressed OK")
+        ended = ui("wait-gone", "--class", e2e.MAIN_CLASS, timeout_ms=20000, check=False) is not None
+        say("the program ended" if ended else "the program is still running")
+        for call in (json.loads(line) for line in key_journal.read_text().splitlines()):
+            details = ", ".join(f"{k}={v}" for k, v in call.items() if k != "call")
+            say(f"  key: {call['call']} {details}")
+        entries = [e for e in e2e.web_journal() if e["path"] == "/login/demo" and token in (e.get("body") or "")]
+        if not entries:
+            say("the server received no login")
+            return
+        entry = entries[-1]
+        login = entry["login"]
+        mine = hmac.new(secret.encode(), token.encode(), hashlib.md5).hexdigest().upper()
+        say(f"the server received: {entry['requestline']}")
+        say(f"  body: {entry['body']}")
+        say(f"  Digest {login['digest']}; the server's HMAC-MD5 {login['expected']}; this script's {mine}")
+        say("  the digest matches" if login["digest_ok"] and login["digest"] == mine else "  the digest DOES NOT match")
+    finally:
+        opener.wait(timeout=30)
+        shutil.rmtree(work, ignore_errors=True)
+
+
+MODES = {"print": demo_print, "login": demo_login}
+
+
+def main():
+    mode = sys.argv[1] if len(sys.argv) > 1 else "print"
+    if mode not in MODES:
+        raise SystemExit(f"usage: demo.sh [{'|'.join(MODES)}]")
+    DEMO_DIR.mkdir(parents=True, exist_ok=True)
+    MODES[mode]()
     say("done")
 
 

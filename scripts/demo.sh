@@ -4,6 +4,7 @@
 # the test web server and opens an enciphered orvo: link through the shell,
 # under Wine + Xvfb. It then acts as a user would and reports what happened;
 # screenshots land in build/demo/.
+#   bash scripts/demo.sh [print|login]
 set -eu
 repo="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$repo"

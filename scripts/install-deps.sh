@@ -8,17 +8,13 @@ packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   libgcrypt-mingw-w64-dev libgpg-error-mingw-w64-dev libgcrypt20-dev libgpg-error-dev libz-mingw-w64-dev
   nlohmann-json3-dev googletest libgtest-dev
-  wine wine64 wine32:i386 xvfb xauth x11-utils xdotool imagemagick
+  wine wine64 xvfb xauth x11-utils xdotool imagemagick
   locales fonts-wqy-microhei
   cups cups-client cups-bsd printer-driver-cups-pdf
   python3 curl poppler-utils ccache
+  nsis
 )
 sudo_() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
-
-# The shipped program is 32-bit: Wine runs it through Debian's wine32.
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  sudo_ dpkg --add-architecture i386
-fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -28,6 +24,34 @@ if [ "${#missing[@]}" -gt 0 ]; then
   echo "[deps] installing: ${missing[*]}"
   sudo_ apt-get update -qq
   sudo_ env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+
+# The shipped program is 32-bit: Wine runs it through Debian's wine32. That
+# needs a kernel that runs 32-bit code; some virtual machines boot without
+# it, and there wine32's loader cannot start, which breaks 64-bit Wine too.
+kernel_runs_32bit() {
+  local dir rc
+  dir=$(mktemp -d)
+  printf '.globl _start\n_start:\n movl $1, %%eax\n xorl %%ebx, %%ebx\n int $0x80\n' >"$dir/t.s"
+  as --32 -o "$dir/t.o" "$dir/t.s" 2>/dev/null && ld -m elf_i386 -o "$dir/t" "$dir/t.o" 2>/dev/null && "$dir/t" 2>/dev/null
+  rc=$?
+  rm -rf "$dir"
+  return $rc
+}
+wine32_installed() { dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; }
+if kernel_runs_32bit; then
+  if ! wine32_installed; then
+    echo "[deps] installing wine32"
+    dpkg --print-foreign-architectures | grep -qx i386 || sudo_ dpkg --add-architecture i386
+    sudo_ apt-get update -qq
+    sudo_ env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq wine32:i386 >/dev/null
+  fi
+else
+  echo "[deps] this kernel does not run 32-bit programs: Windows tests use the 64-bit build"
+  if wine32_installed; then
+    echo "[deps] removing wine32, whose loader cannot start here"
+    sudo_ env DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq wine32:i386 libwine:i386 >/dev/null
+  fi
 fi
 
 if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf8$'; then

@@ -7,7 +7,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "support/app_error.h"
+#include "support/portable/app_error.h"
 #include "usbkey/gcrypt_init.h"
 #include "usbkey/payload_decoder.h"
 

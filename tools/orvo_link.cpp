@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "link_encoder.h"
-#include "support/app_error.h"
-#include "support/codepage.h"
+#include "support/portable/app_error.h"
+#include "support/portable/codepage.h"
 #include "usbkey/payload_decoder.h"
 
 namespace {

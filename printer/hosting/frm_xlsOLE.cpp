@@ -1,6 +1,6 @@
 #include "hosting/frm_xlsOLE.h"
 
-#include "support/win_error.h"
+#include "support/win32/win_error.h"
 
 namespace orvo {
 
@@ -10,8 +10,8 @@ namespace {
 
 // Where the host's top-left corner goes to be centred on rect.
 POINT centredOn(const RECT& rect) {
-    return {rect.left + ((rect.right - rect.left) - TfrmXlsOLE::kClientWidth) / 2,
-            rect.top + ((rect.bottom - rect.top) - TfrmXlsOLE::kClientHeight) / 2};
+    return {rect.left + ((rect.right - rect.left) - Window::dp(TfrmXlsOLE::kClientWidth)) / 2,
+            rect.top + ((rect.bottom - rect.top) - Window::dp(TfrmXlsOLE::kClientHeight)) / 2};
 }
 
 }  // namespace
@@ -22,8 +22,8 @@ TfrmXlsOLE::TfrmXlsOLE(const RECT& mainWindowRect, HWND owner) {
     CreateParams params;
     params.style = WS_POPUP | WS_CLIPCHILDREN;  // no border, no caption bar: window size is client size
     params.title = L"frmXlsOLE";
-    params.width = kClientWidth;
-    params.height = kClientHeight;
+    params.width = dp(kClientWidth);
+    params.height = dp(kClientHeight);
     const POINT at = centredOn(mainWindowRect);
     params.x = at.x;
     params.y = at.y;
@@ -31,12 +31,14 @@ TfrmXlsOLE::TfrmXlsOLE(const RECT& mainWindowRect, HWND owner) {
     create(cls, params);
 
     // 8 points at 96 pixels per inch.
-    font_.reset(::CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+    font_.reset(::CreateFontW(-dp(11), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                               CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"MS Sans Serif"));
     throwLastErrorIf(!font_, "CreateFont");
     ::SendMessageW(hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
 
-    container_ = std::make_unique<OleDocumentContainer>(hwnd(), kOleContainerId, kOleContainerBounds,
+    const RECT bounds{dp(kOleContainerBounds.left), dp(kOleContainerBounds.top), dp(kOleContainerBounds.right),
+                      dp(kOleContainerBounds.bottom)};
+    container_ = std::make_unique<OleDocumentContainer>(hwnd(), kOleContainerId, bounds,
                                                            OleBorderStyle::Single);
     ::SendMessageW(container_->hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     frmXlsOLE = this;

@@ -7,13 +7,14 @@
 #include <memory>
 
 #include "hosting/ole_container.h"
-#include "support/unique.h"
-#include "support/window.h"
+#include "support/win32/unique.h"
+#include "support/ui/window.h"
 
 namespace orvo {
 
 class TfrmXlsOLE : public Window {
 public:
+    // Design pixels (96 DPI).
     static constexpr int kClientWidth = 328;
     static constexpr int kClientHeight = 136;
     static constexpr int kOleContainerId = 101;

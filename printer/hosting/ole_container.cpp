@@ -6,11 +6,13 @@
 #include <cstring>
 #include <iterator>
 
-#include "support/app_error.h"
-#include "support/container_stream.h"
-#include "support/unique.h"
-#include "support/win_error.h"
-#include "support/win_text.h"
+#include "support/portable/app_error.h"
+#include "support/win32/com_object.h"
+#include "support/portable/container_stream.h"
+#include "support/portable/program_names.h"
+#include "support/win32/unique.h"
+#include "support/win32/win_error.h"
+#include "support/win32/win_text.h"
 
 namespace orvo {
 
@@ -58,6 +60,9 @@ SIZE pixelsFromHimetric(const SIZEL& extent) noexcept {
     return {::MulDiv(extent.cx, ppi.cx, kHimetricPerInch), ::MulDiv(extent.cy, ppi.cy, kHimetricPerInch)};
 }
 
+// An operation's name as its error box shows it.
+std::string op(const wchar_t* name) { return wideToGbk(name); }
+
 // Closes and lets go of an object that never made it into the container.
 void discard(const ComPtr<IOleObject>& object) noexcept {
     if (!object) return;
@@ -87,7 +92,7 @@ bool isAcceptedDocumentClass(const CLSID& clsid) noexcept {
 // ---------------------------------------------------------------------------
 // The in-place frame: the top-level window around the container. It offers no
 // tool space and no menus; the hosted application keeps its bars to itself.
-class OleDocumentContainer::Frame final : public IOleInPlaceFrame {
+class OleDocumentContainer::Frame final : public ComObject<IOleInPlaceFrame> {
 public:
     explicit Frame(OleDocumentContainer* owner) noexcept : owner_(owner) {}
 
@@ -101,24 +106,7 @@ public:
         return container ? ::GetAncestor(container, GA_ROOT) : nullptr;
     }
 
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (::IsEqualIID(iid, IID_IUnknown) || ::IsEqualIID(iid, IID_IOleWindow) ||
-            ::IsEqualIID(iid, IID_IOleInPlaceUIWindow) || ::IsEqualIID(iid, IID_IOleInPlaceFrame)) {
-            *out = static_cast<IOleInPlaceFrame*>(this);
-            AddRef();
-            return S_OK;
-        }
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&refs_)); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        LONG left = ::InterlockedDecrement(&refs_);
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
-    }
+    void* queryMore(REFIID iid) override { return answerAs<IOleWindow, IOleInPlaceUIWindow>(iid); }
 
     // IOleWindow
     HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) override {
@@ -151,8 +139,7 @@ public:
     HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
 
 private:
-    ~Frame() = default;
-    LONG refs_ = 1;
+    ~Frame() override = default;
     OleDocumentContainer* owner_;
     ComPtr<IOleInPlaceActiveObject> active_;
 };
@@ -161,7 +148,7 @@ private:
 // The client site: what the embedded object sees of the container. It is
 // reference counted on its own, because a server may keep it after the
 // container is gone; from then on it answers without touching the container.
-class OleDocumentContainer::Site final : public IOleClientSite, public IOleInPlaceSiteEx, public IAdviseSink {
+class OleDocumentContainer::Site final : public ComObject<IOleClientSite, IOleInPlaceSiteEx, IAdviseSink> {
 public:
     explicit Site(OleDocumentContainer* owner) noexcept
         : owner_(owner), frame_(ComPtr<Frame>::attach(new Frame(owner))) {}
@@ -175,28 +162,7 @@ public:
     IOleClientSite* clientSite() noexcept { return this; }
     IAdviseSink* adviseSink() noexcept { return this; }
 
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (::IsEqualIID(iid, IID_IUnknown) || ::IsEqualIID(iid, IID_IOleClientSite))
-            *out = static_cast<IOleClientSite*>(this);
-        else if (::IsEqualIID(iid, IID_IOleWindow) || ::IsEqualIID(iid, IID_IOleInPlaceSite) ||
-                 ::IsEqualIID(iid, IID_IOleInPlaceSiteEx))
-            *out = static_cast<IOleInPlaceSiteEx*>(this);
-        else if (::IsEqualIID(iid, IID_IAdviseSink))
-            *out = static_cast<IAdviseSink*>(this);
-        else
-            return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&refs_)); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        LONG left = ::InterlockedDecrement(&refs_);
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
-    }
+    void* queryMore(REFIID iid) override { return answerAs<IOleWindow, IOleInPlaceSite>(iid); }
 
     // IOleClientSite
     HRESULT STDMETHODCALLTYPE SaveObject() override { return owner_ ? owner_->saveObject() : E_UNEXPECTED; }
@@ -291,8 +257,7 @@ public:
     }
 
 private:
-    ~Site() = default;
-    LONG refs_ = 1;
+    ~Site() override = default;
     OleDocumentContainer* owner_;
     ComPtr<Frame> frame_;
 };
@@ -348,15 +313,15 @@ void OleDocumentContainer::createFromFile(const std::string& gbkPath) {
         throw AppError(kRefusedDocumentMessage);
 
     ComPtr<ILockBytes> bytes;
-    throwIfFailed(::CreateILockBytesOnHGlobal(nullptr, TRUE, bytes.put()), "");
+    throwIfFailed(::CreateILockBytesOnHGlobal(nullptr, TRUE, bytes.put()), op(L"创建内存存储"));
     ComPtr<IStorage> storage;
     throwIfFailed(::StgCreateDocfileOnILockBytes(bytes.get(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0,
                                                  storage.put()),
-                  "");
+                  op(L"创建内存存储"));
     ComPtr<IOleObject> object;
     throwIfFailed(::OleCreateFromFile(CLSID_NULL, path.c_str(), IID_IOleObject, OLERENDER_DRAW, nullptr,
                                       site_->clientSite(), storage.get(), object.putVoid()),
-                  "");
+                  op(L"从文件创建文档"));
     // The server wrote the object's storage; its class is the one that runs
     // from now on.
     CLSID objectClass{};
@@ -389,26 +354,26 @@ void OleDocumentContainer::loadFromStream(std::string_view containerStream) {
     HRESULT hr = ::CreateILockBytesOnHGlobal(memory, TRUE, bytes.put());
     if (FAILED(hr)) {
         ::GlobalFree(memory);
-        throw ComError(hr, "");
+        throw ComError(hr, op(L"创建内存存储"));
     }
     // The memory block may be larger than asked for; the storage must see
     // exactly the document's bytes.
     ULARGE_INTEGER size;
     size.QuadPart = stream.data.size();
-    throwIfFailed(bytes->SetSize(size), "");
+    throwIfFailed(bytes->SetSize(size), op(L"创建内存存储"));
 
     ComPtr<IStorage> storage;
     throwIfFailed(::StgOpenStorageOnILockBytes(bytes.get(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr,
                                                0, storage.put()),
-                  "");
+                  op(L"打开文档存储"));
     // The document names the class that would serve it; only Word and Excel
     // documents are let through, before any server is started.
     CLSID documentClass{};
-    throwIfFailed(::ReadClassStg(storage.get(), &documentClass), "");
+    throwIfFailed(::ReadClassStg(storage.get(), &documentClass), op(L"读取文档类型"));
     if (!isAcceptedDocumentClass(documentClass)) throw AppError(kRefusedDocumentMessage);
 
     ComPtr<IOleObject> object;
-    throwIfFailed(::OleLoad(storage.get(), IID_IOleObject, site_->clientSite(), object.putVoid()), "");
+    throwIfFailed(::OleLoad(storage.get(), IID_IOleObject, site_->clientSite(), object.putVoid()), op(L"载入文档"));
     adopt(std::move(object), std::move(storage), std::move(bytes), stream.drawAspect);
     if (sizeMode_ == OleSizeMode::Automatic) fitToObject();
     ::InvalidateRect(hwnd(), nullptr, TRUE);
@@ -423,9 +388,9 @@ void OleDocumentContainer::adopt(ComPtr<IOleObject> object, ComPtr<IStorage> sto
     lastExtent_ = {};
     // Loading already handed over the client site; the rest is courtesy that
     // a server may decline.
-    object_->SetHostNames(L"orvo_Printer", L"OleContainer");
+    object_->SetHostNames(kApplicationTitle, L"OleContainer");
     if (FAILED(object_->Advise(site_->adviseSink(), &adviseConnection_))) adviseConnection_ = 0;
-    if (auto view = object_.query<IViewObject>()) view->SetAdvise(aspect_, 0, site_->adviseSink());
+    if (auto view = object_.tryQuery<IViewObject>()) view->SetAdvise(aspect_, 0, site_->adviseSink());
     ::OleSetContainedObject(object_.get(), TRUE);
 }
 
@@ -435,7 +400,7 @@ void OleDocumentContainer::destroyObject() noexcept {
     if (inPlace_) inPlace_->InPlaceDeactivate();
     object->Close(OLECLOSE_NOSAVE);
     if (adviseConnection_) object->Unadvise(adviseConnection_);
-    if (auto view = object.query<IViewObject>()) view->SetAdvise(aspect_, 0, nullptr);
+    if (auto view = object.tryQuery<IViewObject>()) view->SetAdvise(aspect_, 0, nullptr);
     object->SetClientSite(nullptr);
     site_->forgetActiveObject();
     inPlace_ = nullptr;
@@ -451,21 +416,21 @@ void OleDocumentContainer::destroyObject() noexcept {
 void OleDocumentContainer::activate(LONG verb) {
     requireObject();
     RECT position = objectRect();
-    throwIfFailed(object_->DoVerb(verb, nullptr, site_->clientSite(), 0, hwnd(), &position), "");
+    throwIfFailed(object_->DoVerb(verb, nullptr, site_->clientSite(), 0, hwnd(), &position), op(L"激活文档"));
     if (sizeMode_ == OleSizeMode::Automatic) fitToObject();
 }
 
 ComPtr<IDispatch> OleDocumentContainer::automationObject() const {
     requireObject();
     ComPtr<IDispatch> dispatch;
-    throwIfFailed(object_.queryTo(dispatch), "");
+    throwIfFailed(object_.queryTo(dispatch), op(L"取得文档的自动化对象"));
     return dispatch;
 }
 
 ComPtr<IOleCommandTarget> OleDocumentContainer::commandTarget() const {
     requireObject();
     ComPtr<IOleCommandTarget> target;
-    throwIfFailed(object_.queryTo(target), "");
+    throwIfFailed(object_.queryTo(target), op(L"取得文档的命令接口"));
     return target;
 }
 
@@ -483,7 +448,7 @@ bool OleDocumentContainer::printWithHostDialog() {
 void OleDocumentContainer::saveAsDocument(const std::string& gbkPath) {
     requireObject();
     ComPtr<IPersistStorage> persist;
-    throwIfFailed(object_.queryTo(persist), "");
+    throwIfFailed(object_.queryTo(persist), op(L"取得文档的存储接口"));
 
     const std::wstring target = gbkToWide(gbkPath);
     const std::wstring temp = siblingTempPath(target);
@@ -494,7 +459,7 @@ void OleDocumentContainer::saveAsDocument(const std::string& gbkPath) {
                                         file.put());
         if (FAILED(hr)) {
             ::DeleteFileW(temp.c_str());
-            throw ComError(hr, "");
+            throw ComError(hr, op(L"创建文件"));
         }
         saved = ::OleSave(persist.get(), file.get(), FALSE);
         // A copy was written: the object goes back to its own storage. OLE
@@ -504,18 +469,18 @@ void OleDocumentContainer::saveAsDocument(const std::string& gbkPath) {
     }  // the file is closed here
     if (FAILED(saved)) {
         ::DeleteFileW(temp.c_str());
-        throw ComError(saved, "");
+        throw ComError(saved, op(L"保存文档"));
     }
     if (!::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
         DWORD error = ::GetLastError();
         ::DeleteFileW(temp.c_str());
-        throw Win32Error(error, "");
+        throw Win32Error(error, op(L"替换文件"));
     }
 }
 
 void OleDocumentContainer::close() {
     requireObject();
-    throwIfFailed(object_->Close(OLECLOSE_SAVEIFDIRTY), "");
+    throwIfFailed(object_->Close(OLECLOSE_SAVEIFDIRTY), op(L"关闭文档"));
 }
 
 void OleDocumentContainer::focus() {
@@ -613,7 +578,7 @@ HRESULT OleDocumentContainer::saveObject() noexcept {
 void OleDocumentContainer::onInPlaceActivate(bool active) noexcept {
     inPlaceActive_ = active;
     if (active) {
-        inPlace_ = object_ ? object_.query<IOleInPlaceObject>() : nullptr;
+        inPlace_ = object_ ? object_.tryQuery<IOleInPlaceObject>() : nullptr;
     } else {
         inPlace_ = nullptr;
         uiActive_ = false;

@@ -16,8 +16,8 @@
 #include <string>
 #include <string_view>
 
-#include "support/com_ptr.h"
-#include "support/window.h"
+#include "support/win32/com_ptr.h"
+#include "support/ui/window.h"
 
 namespace orvo {
 

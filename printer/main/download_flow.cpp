@@ -6,18 +6,15 @@
 
 #include "main/frm_Main.h"
 #include "main/temp_name.h"
-#include "support/container_stream.h"
-#include "support/win_error.h"
-#include "support/win_text.h"
+#include "support/portable/container_stream.h"
+#include "support/win32/files.h"
+#include "support/win32/win_error.h"
+#include "support/win32/win_text.h"
 
 namespace orvo {
 namespace {
 
-// Shorter addresses cannot name a report; the flows then do nothing.
-constexpr size_t kMinFileUrlLength = 6;
 constexpr unsigned kConnectTimeoutMs = 5000;
-// WriteFile takes 32-bit counts; large reports go in pieces.
-constexpr size_t kWriteChunkBytes = 1 << 20;
 
 }  // namespace
 
@@ -82,49 +79,19 @@ bool TfrmMain::PrepareReport(bool toFile) {
     }
     Label1.setCaption(std::wstring(L"正在预览..."));
     if (toFile) {
-        FLocalFile = TimestampedTempFile();
-        WriteDownloadTo(FLocalFile);
+        FLocalFile = GetTempFolder() + TimestampedFileName();
+        writeWholeFile(FLocalFile, FDownloadStream);
     } else {
         BuildPreviewStream();
     }
     return true;
 }
 
-std::string TfrmMain::GetTempFolder() {
-    wchar_t folder[MAX_PATH + 1] = {};
-    const DWORD length = ::GetTempPathW(MAX_PATH + 1, folder);
-    throwLastErrorIf(length == 0, "GetTempPath");
-    if (length > MAX_PATH) throw Win32Error(ERROR_BUFFER_OVERFLOW, "GetTempPath");
-    return wideToGbk(std::wstring_view(folder, length));
-}
-
-std::string TfrmMain::TimestampedTempFile() {
+std::string TfrmMain::TimestampedFileName() {
     SYSTEMTIME now{};
     ::GetLocalTime(&now);
     const LocalTimestamp stamp{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
-    return GetTempFolder() + timestampedFileName(stamp, FFileExt);
-}
-
-void TfrmMain::WriteDownloadTo(const std::string& path) {
-    const std::wstring widePath = gbkToWide(path);
-    UniqueFile file(::CreateFileW(widePath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                  nullptr));
-    throwLastErrorIf(!file, path);
-    const std::uint8_t* data = FDownloadStream.data();
-    size_t left = FDownloadStream.size();
-    while (left > 0) {
-        const DWORD want = static_cast<DWORD>(std::min(left, kWriteChunkBytes));
-        DWORD written = 0;
-        if (!::WriteFile(file.get(), data, want, &written, nullptr) || written != want) {
-            const DWORD code = ::GetLastError();
-            file.reset();
-            // A cut-short copy would pass for the report: take it away.
-            ::DeleteFileW(widePath.c_str());
-            throw Win32Error(code ? code : ERROR_WRITE_FAULT, path);
-        }
-        data += written;
-        left -= written;
-    }
+    return timestampedFileName(stamp, FFileExt);
 }
 
 void TfrmMain::BuildPreviewStream() {

@@ -3,15 +3,18 @@
 #include <commctrl.h>
 #include <commdlg.h>
 #include <shellapi.h>
-#include <winspool.h>
 
 #include "application.h"
 #include "build_config.h"
 #include "main/control_ids.h"
 #include "main/request_intake.h"
 #include "resources/resource_ids.h"
-#include "support/win_error.h"
-#include "support/win_text.h"
+#include "support/portable/delimited_list.h"
+#include "support/win32/files.h"
+#include "support/win32/printers.h"
+#include "support/win32/win_error.h"
+#include "support/win32/win_text.h"
+#include "usbkey/un_Usbkey.h"
 
 namespace orvo {
 namespace {
@@ -21,6 +24,9 @@ constexpr int kDesignHeight = 316;
 constexpr int kExpandedHeight = 318;
 constexpr int kCompactHeight = 80;
 constexpr int kCompactGaugeTop = 42;
+// How far the window moves up when it takes either layout.
+constexpr int kExpandedRise = 150;
+constexpr int kCompactRise = 40;
 // Above this height the window shows the print choice (the compact strip is 80).
 constexpr int kShadowMinHeight = 100;
 constexpr Rgb kBackground{240, 240, 240};
@@ -34,7 +40,7 @@ constexpr wchar_t kFontFace[] = L"微软雅黑";
 }
 
 ControlPlace place(HWND parent, int id, int left, int top, int width, int height, bool visible = true) {
-    return ControlPlace{parent, id, left, top, width, height, visible};
+    return ControlPlace::designed(parent, id, left, top, width, height, visible);
 }
 
 }  // namespace
@@ -50,8 +56,8 @@ TfrmMain::TfrmMain() {
     params.title = ctl::kMainCaption;
     params.x = 0;
     params.y = 0;
-    params.width = kDesignWidth;
-    params.height = kDesignHeight;
+    params.width = dp(kDesignWidth);
+    params.height = dp(kDesignHeight);
     create(cls, params);
 
     font_ = makeFont(kFontFace, 14);
@@ -107,7 +113,7 @@ TfrmMain::~TfrmMain() {
 // ---- Event handlers
 
 void TfrmMain::FormCreate() {
-    ::SetWindowPos(hwnd(), nullptr, 0, 0, kDesignWidth, 0, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+    ::SetWindowPos(hwnd(), nullptr, 0, 0, dp(kDesignWidth), 0, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
     FRequest = Application::firstArgument();
     FDownloadStream.clear();
     FPreviewStream.clear();
@@ -117,25 +123,10 @@ void TfrmMain::FormCreate() {
 void TfrmMain::FillPrinterList() {
     // Whatever goes wrong here, the list stays as far as it got.
     try {
-        DWORD needed = 0, count = 0;
-        ::EnumPrintersW(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, nullptr, 4, nullptr, 0, &needed, &count);
-        if (needed == 0) return;
-        std::vector<BYTE> buffer(needed);
-        if (!::EnumPrintersW(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, nullptr, 4, buffer.data(), needed, &needed,
-                             &count))
-            return;
-        const auto* printers = reinterpret_cast<const PRINTER_INFO_4W*>(buffer.data());
-        for (DWORD i = 0; i < count; ++i)
-            if (printers[i].pPrinterName) FlatComboBox.add(printers[i].pPrinterName);
-
-        DWORD length = 0;
-        ::GetDefaultPrinterW(nullptr, &length);
-        if (length == 0) return;
-        std::wstring name(length, L'\0');
-        if (!::GetDefaultPrinterW(name.data(), &length)) return;
-        name.resize(std::wcslen(name.c_str()));
+        for (const std::wstring& name : installedPrinters()) FlatComboBox.add(name);
+        const std::wstring current = spoolerDefaultPrinter();
         for (int i = 0; i < FlatComboBox.count(); ++i) {
-            if (FlatComboBox.itemW(i) == name) {
+            if (FlatComboBox.itemW(i) == current) {
                 FlatComboBox.setSelectedIndex(i);
                 break;
             }
@@ -204,7 +195,8 @@ void TfrmMain::Timer1Timer() {
         OpenDocumentForSealing();
     } else if (FMode == "login") {
         SetWindowLayout(false);
-        UsbKeyLogin(FRequest);
+        UsbKeyLogin(FRequest, hwnd(), [this](const std::string& digest, const std::string& address,
+                                             const std::string& token) { PostLogin(digest, address, token); });
         theApplication()->terminate();
     } else {
         SetWindowLayout(true);
@@ -214,7 +206,7 @@ void TfrmMain::Timer1Timer() {
 void TfrmMain::Panel1MouseDown(int, int) {
     // Let the system move the window as if its caption were dragged.
     ::ReleaseCapture();
-    ::SendMessageW(hwnd(), WM_SYSCOMMAND, 0xF012, 0);
+    ::SendMessageW(hwnd(), WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);
 }
 
 void TfrmMain::ImgBtn1Click() { Close(); }
@@ -232,7 +224,7 @@ void TfrmMain::ApplicationEvents1Minimize() {
 void TfrmMain::ApplicationEvents1Restore() {
     RECT rc{};
     ::GetWindowRect(hwnd(), &rc);
-    if (FShadow && rc.bottom - rc.top > kShadowMinHeight) FShadow->show();
+    if (FShadow && rc.bottom - rc.top > dp(kShadowMinHeight)) FShadow->show();
 }
 
 void TfrmMain::FormDestroy() {
@@ -263,7 +255,8 @@ void TfrmMain::SetWindowLayout(bool expanded) {
     ::GetWindowRect(hwnd(), &rc);
     const int width = rc.right - rc.left;
     if (expanded) {
-        ::SetWindowPos(hwnd(), nullptr, rc.left, rc.top - 150, width, kExpandedHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+        ::SetWindowPos(hwnd(), nullptr, rc.left, rc.top - dp(kExpandedRise), width, dp(kExpandedHeight),
+                       SWP_NOZORDER | SWP_NOACTIVATE);
         return;
     }
     Label_Title.setCaption(std::wstring(L"正在加载"));
@@ -272,19 +265,18 @@ void TfrmMain::SetWindowLayout(bool expanded) {
     FlatComboBox.setVisible(false);
     btn_Print.setVisible(false);
     btn_PrintFile.setVisible(false);
-    ::SetWindowPos(hwnd(), nullptr, rc.left, rc.top - 40, width, kCompactHeight, SWP_NOZORDER | SWP_NOACTIVATE);
-    FlatGauge.setTop(kCompactGaugeTop);
+    ::SetWindowPos(hwnd(), nullptr, rc.left, rc.top - dp(kCompactRise), width, dp(kCompactHeight),
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    FlatGauge.setTop(dp(kCompactGaugeTop));
 }
 
-std::string TfrmMain::ReadDefaultPrinter() {
-    // "name,driver,port"
-    wchar_t device[256] = {};
-    ::GetProfileStringW(L"windows", L"device", L"", device, 256);
-    const std::wstring value = device;
-    const size_t comma = value.find(L',');
-    if (comma == std::wstring::npos) return {};
-    return wideToGbk(value.substr(0, comma));
-}
+std::string TfrmMain::ReadDefaultPrinter() { return profileDefaultPrinter(); }
+
+void TfrmMain::MakeDefaultPrinter(const std::wstring& name) { setDefaultPrinter(name); }
+
+std::string TfrmMain::GetTempFolder() { return tempFolder(); }
+
+std::string TfrmMain::LastPathItem(std::string_view text) { return orvo::LastPathItem(text); }
 
 void TfrmMain::ShutDown() {
     ClosePreviewDocument();
@@ -304,7 +296,6 @@ void TfrmMain::TerminateViewer() {
 // ---- Flows built by later work
 
 void TfrmMain::btn_ViewFileClick() { notAvailable(L"文件浏览"); }
-void TfrmMain::UsbKeyLogin(const std::string&) { notAvailable(L"USB Key 登录"); }
 void TfrmMain::OpenReportForEditing() { notAvailable(L"Word 文档编辑"); }
 void TfrmMain::OpenDocumentForSealing() { notAvailable(L"文档盖章"); }
 

@@ -6,25 +6,36 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "main/request_params.h"
-#include "support/controls.h"
-#include "support/drop_shadow.h"
-#include "support/http_client.h"
-#include "support/pumped_wait.h"
-#include "support/unique.h"
-#include "support/window.h"
+#include "support/ui/controls.h"
+#include "support/ui/drop_shadow.h"
+#include "support/ui/font.h"
+#include "support/net/http_client.h"
+#include "support/net/pumped_wait.h"
+#include "support/portable/reentry_guard.h"
+#include "support/win32/unique.h"
+#include "support/ui/window.h"
 
 namespace orvo {
 
+class TfrmXlsOLE;
 using MemoryBuffer = std::vector<std::uint8_t>;
 
-class TfrmMain : public Window, public RequestFields {
+class TfrmMain : public Window, private RequestFields {
 public:
     TfrmMain();
     ~TfrmMain() override;
+
+    // The hidden print host the print flows load reports into; it is
+    // created after the main window, as its owner.
+    void usePrintHost(TfrmXlsOLE& host) noexcept { printHost_ = &host; }
+    // The request parameters, read-only, for work that needs them elsewhere.
+    const RequestFields& requestFields() const noexcept { return *this; }
 
     // Shows the window; the first time it is centred on the screen and the
     // show handler runs.
@@ -37,10 +48,21 @@ public:
     // ---- Operations other windows and flows call
     void SetWindowLayout(bool expanded);
     std::string ReadDefaultPrinter();
+    // Raises the system's last error on failure.
+    void MakeDefaultPrinter(const std::wstring& name);
     // The user's temporary folder, ending in a path separator.
     std::string GetTempFolder();
+    // The last item of the text split at "/", or empty text.
+    std::string LastPathItem(std::string_view text);
     // The orderly end of the program.
     void ShutDown();
+
+protected:
+    LRESULT onMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+
+private:
+    // Shorter file addresses cannot name a report; the flows then do nothing.
+    static constexpr size_t kMinFileUrlLength = 6;
 
     // ---- Controls, in the order the form declares them
     ::orvo::FlatGauge FlatGauge;
@@ -59,6 +81,7 @@ public:
     OpenFileDialog OpenDialog;
 
     // ---- State
+    TfrmXlsOLE* printHost_ = nullptr;
     std::unique_ptr<DropShadow> FShadow;
     std::string FMode;
     std::string FRequest;
@@ -66,14 +89,12 @@ public:
     MemoryBuffer FDownloadStream;
     MemoryBuffer FPreviewStream;
     UniqueHandle FViewerProcess;
+    // The printer this program made the system default last, if it did.
+    std::optional<std::wstring> FMadeDefaultPrinter;
     // The window's own HTTP client, for the report download only: made at
     // the first download and kept, so its cookies last for the run.
     std::unique_ptr<HttpClient> IdHTTP;
 
-protected:
-    LRESULT onMessage(UINT msg, WPARAM wp, LPARAM lp) override;
-
-private:
     // ---- Event handlers
     void FormCreate();
     void FormShow();
@@ -101,26 +122,33 @@ private:
     void IdHTTPWorkBegin(std::uint64_t expected);
     void IdHTTPWork(std::uint64_t transferred);
     HttpClient& httpClient();
-    // The temp folder plus the 17-digit local time and FFileExt.
-    std::string TimestampedTempFile();
-    void WriteDownloadTo(const std::string& path);
+    // The 17-digit local time and FFileExt.
+    std::string TimestampedFileName();
     void BuildPreviewStream();
 
     // ---- Print flows (print_flow.cpp)
     void btn_PrintClick();
     void btn_PrintFileClick();
+    // The print buttons' one routine: download if needed, show
+    // downloadedText, apply the chosen printer, load the print host once,
+    // then print.
+    void PrintReport(const wchar_t* downloadedText, void (TfrmMain::*print)());
     void ApplyChosenPrinter();
-    void MakeDefaultPrinter(const std::wstring& name);
+    TfrmXlsOLE& printHost();
     void LoadPrintHost();
     void PrintWithDialog();
     void PrintWithoutDialog();
     // Lets the print host's document go (unsaved) so its server can end.
     void ReleasePrintHost() noexcept;
 
+    // ---- USB-key login (post_login.cpp): after the user's confirmation,
+    // posts the key's digest and the token to the login address, then ends
+    // the program.
+    void PostLogin(const std::string& digest, const std::string& address, const std::string& token);
+
     // ---- Flows that later work fills in. Each reports plainly that it is
     // not available yet rather than pretending to run.
     void btn_ViewFileClick();
-    void UsbKeyLogin(const std::string& request);
     // Edit mode after the download: the seal window opens the local copy in
     // Word with revisions tracked when FFileType is "1", then the main window
     // hides.

@@ -3,7 +3,8 @@
 #include <array>
 #include <cctype>
 
-#include "support/delimited_list.h"
+#include "support/portable/delimited_list.h"
+#include "support/portable/gbk.h"
 
 namespace orvo {
 namespace {

@@ -7,68 +7,50 @@
 #include "hosting/frm_xlsOLE.h"
 #include "main/frm_Main.h"
 #include "main/local_name.h"
-#include "support/delimited_list.h"
-#include "support/dispatch.h"
-#include "support/win_error.h"
-#include "support/win_text.h"
+#include "support/win32/files.h"
+#include "support/win32/dispatch.h"
+#include "support/win32/win_error.h"
+#include "support/win32/win_text.h"
 
 namespace orvo {
 namespace {
-
-constexpr size_t kMinFileUrlLength = 6;
-
-TfrmXlsOLE& printHost() {
-    if (!frmXlsOLE) throw AppError("The print host is not available");
-    return *frmXlsOLE;
-}
 
 bool isWordFile(const std::string& ext) { return ext == ".doc" || ext == ".docx"; }
 bool isExcelFile(const std::string& ext) { return ext == ".xls" || ext == ".xlsx"; }
 
 }  // namespace
 
-void TfrmMain::btn_PrintClick() {
-    if (FFileUrl.size() < kMinFileUrlLength) return;
-    auto running = flowGuard_.tryEnter();
-    if (!running) return;
-    if (!DownloadReport()) return;
-    Label1.setCaption(std::wstring(L"下载报表文件完成，请打印..."));
-    ApplyChosenPrinter();
-    if (printHost().OleContainer().empty()) LoadPrintHost();
-    PrintWithDialog();
-}
+void TfrmMain::btn_PrintClick() { PrintReport(L"下载报表文件完成，请打印...", &TfrmMain::PrintWithDialog); }
 
-void TfrmMain::btn_PrintFileClick() {
+void TfrmMain::btn_PrintFileClick() { PrintReport(L"正在打印...", &TfrmMain::PrintWithoutDialog); }
+
+void TfrmMain::PrintReport(const wchar_t* downloadedText, void (TfrmMain::*print)()) {
     if (FFileUrl.size() < kMinFileUrlLength) return;
     auto running = flowGuard_.tryEnter();
     if (!running) return;
     if (!DownloadReport()) return;
-    Label1.setCaption(std::wstring(L"正在打印..."));
+    Label1.setCaption(std::wstring(downloadedText));
     ApplyChosenPrinter();
     if (printHost().OleContainer().empty()) LoadPrintHost();
-    PrintWithoutDialog();
+    (this->*print)();
 }
 
 void TfrmMain::ApplyChosenPrinter() {
-    // Always against the default found at first show, which is never
-    // updated: after printing on B, choosing the start printer again leaves B
-    // the default.
-    const std::wstring current = lb_fileName.captionW();
+    // Against the printer this program made default last, or the start
+    // default before any switch: choosing the start default first leaves the
+    // system untouched, and after printing on B, choosing A makes A the
+    // default again.
+    const std::wstring current = FMadeDefaultPrinter ? *FMadeDefaultPrinter : lb_fileName.captionW();
     const int index = FlatComboBox.selectedIndex();
     const std::wstring chosen = index >= 0 ? FlatComboBox.itemW(index) : std::wstring();
-    if (chosen != current) MakeDefaultPrinter(chosen);
+    if (chosen == current) return;
+    MakeDefaultPrinter(chosen);
+    FMadeDefaultPrinter = chosen;
 }
 
-void TfrmMain::MakeDefaultPrinter(const std::wstring& name) {
-    // Looked up at run time in the spooler module the process already uses;
-    // the wide entry, so printer names outside the code page survive.
-    using SetDefaultPrinterFn = BOOL(WINAPI*)(LPCWSTR);
-    HMODULE spooler = ::GetModuleHandleW(L"winspool.drv");
-    throwLastErrorIf(spooler == nullptr, "winspool.drv");
-    auto setDefault = reinterpret_cast<SetDefaultPrinterFn>(
-        reinterpret_cast<void*>(::GetProcAddress(spooler, "SetDefaultPrinterW")));
-    throwLastErrorIf(setDefault == nullptr, "SetDefaultPrinter");
-    throwLastErrorIf(!setDefault(name.c_str()), "SetDefaultPrinter");
+TfrmXlsOLE& TfrmMain::printHost() {
+    if (!printHost_) throw AppError(wideToGbk(L"打印宿主窗口不可用"));
+    return *printHost_;
 }
 
 void TfrmMain::LoadPrintHost() {
@@ -76,15 +58,14 @@ void TfrmMain::LoadPrintHost() {
     OleDocumentContainer& container = host.OleContainer();
     if (FFileExt == ".docx" || FFileExt == ".xlsx") {
         // Word and Excel tell these formats by the file, so the report goes
-        // to disk under its own name when the request gives a safe one.
+        // to disk under its own name, the last item of its address, when
+        // that is a safe file name; Word's print job then carries it.
         const std::string folder = GetTempFolder();
-        std::string name = safeReportFileName(LastPathItem(FRequest), FFileExt);
-        if (name.empty() || folder.size() + name.size() >= MAX_PATH) {
-            const std::string stamped = TimestampedTempFile();
-            name = stamped.substr(folder.size());
-        }
+        const std::string stamped = TimestampedFileName();
+        std::string name = localReportName(LastPathItem(FFileUrl), FFileExt, stamped);
+        if (folder.size() + name.size() >= MAX_PATH) name = stamped;
         FLocalFile = folder + name;
-        WriteDownloadTo(FLocalFile);
+        writeWholeFile(FLocalFile, FDownloadStream);
         host.showAtZeroSize();
         container.createFromFile(FLocalFile);
         container.activate(OLEIVERB_PRIMARY);
@@ -115,7 +96,7 @@ void TfrmMain::PrintWithoutDialog() {
 }
 
 void TfrmMain::ReleasePrintHost() noexcept {
-    if (frmXlsOLE) frmXlsOLE->OleContainer().destroyObject();
+    if (printHost_) printHost_->OleContainer().destroyObject();
 }
 
 }  // namespace orvo

@@ -2,10 +2,11 @@
 
 #include <vector>
 
-#include "support/app_error.h"
-#include "support/codepage.h"
-#include "support/delimited_list.h"
-#include "support/percent.h"
+#include "support/portable/app_error.h"
+#include "support/portable/codepage.h"
+#include "support/portable/delimited_list.h"
+#include "support/portable/gbk.h"
+#include "support/portable/percent.h"
 
 namespace orvo {
 namespace {
@@ -13,19 +14,7 @@ namespace {
 constexpr std::string_view kFileNameMarker = "filename";
 constexpr size_t kItemsAfterUrl = 5;
 
-// The text after the item's first "="; the whole item when it has none. "="
-// (0x3D) is never a GBK trail byte, so a plain search is exact.
-std::string valueOfItem(const std::string& item) {
-    const size_t equals = item.find('=');
-    return equals == std::string::npos ? item : item.substr(equals + 1);
-}
-
-std::string decodedValue(const std::string& item) { return utf8StepToGbk(percentDecode(valueOfItem(item))); }
-
-const std::string& itemAt(const std::vector<std::string>& items, size_t index) {
-    if (index >= items.size()) throw AppError("List index out of bounds (" + std::to_string(index) + ")");
-    return items[index];
-}
+std::string decodedValue(const std::string& item) { return utf8StepToGbk(percentDecode(valueAfterEquals(item))); }
 
 }  // namespace
 
@@ -54,17 +43,17 @@ bool ParseRequestParameters(std::string_view request, RequestFields& fields) {
     const std::vector<std::string> items =
         splitDelimited(start < request.size() ? request.substr(start) : std::string_view(), '&');
 
-    fields.FFileUrl = itemAt(items, 0);
+    fields.FFileUrl = listItemAt(items, 0);
     fields.FFileExt = fileExtension(fields.FFileUrl);
     if (items.size() == 1) return true;
 
     // Each field is stored in its final, decoded form as soon as it is cut, so
     // a request that stops early leaves no half-decoded value behind.
-    fields.FFileTitle = decodedValue(itemAt(items, 1));
-    fields.FServerUrl = valueOfItem(itemAt(items, 2));
-    fields.FFileType = decodedValue(itemAt(items, 3));
-    fields.FFileGuid = decodedValue(itemAt(items, 4));
-    (void)itemAt(items, kItemsAfterUrl);  // present but unused; still required
+    fields.FFileTitle = decodedValue(listItemAt(items, 1));
+    fields.FServerUrl = valueAfterEquals(listItemAt(items, 2));
+    fields.FFileType = decodedValue(listItemAt(items, 3));
+    fields.FFileGuid = decodedValue(listItemAt(items, 4));
+    (void)listItemAt(items, kItemsAfterUrl);  // present but unused; still required
     return true;
 }
 

@@ -2,14 +2,15 @@
 
 #include <cstdio>
 
-#include "support/app_error.h"
+#include "support/portable/app_error.h"
+#include "support/portable/codepage.h"
 
 namespace orvo {
 namespace {
 
 void requireRange(int value, int low, int high, const char* field) {
     if (value < low || value > high)
-        throw AppError(std::string("Invalid time stamp: ") + field + " " + std::to_string(value));
+        throw AppError(unicodeToGbk(U"时间戳无效：") + field + " " + std::to_string(value));
 }
 
 }  // namespace

@@ -1,23 +1,7 @@
-# Portable core of request intake: text helpers, container stream, the
-# payload decoder and the request steps. No <windows.h> in any of these.
+# Portable core of request intake: the payload decoder and the request steps.
+# No <windows.h> in any of these.
 target_sources(orvo_core PRIVATE
-  support/delimited_list.cpp
-  support/percent.cpp
-  support/codepage.cpp
-  support/container_stream.cpp
   usbkey/gcrypt_init.cpp
   usbkey/payload_decoder.cpp
   main/request_intake.cpp
   main/request_params.cpp)
-
-# Code page 936: iconv on Linux, the system's own table on Windows.
-if(WIN32)
-  target_sources(orvo_winsupport PRIVATE support/codepage_win.cpp)
-else()
-  target_sources(orvo_core PRIVATE support/codepage_posix.cpp)
-endif()
-if(WIN32)
-  # orvo_core's text conversion calls into orvo_winsupport there: a cycle of
-  # static libraries, which CMake repeats on the link line.
-  target_link_libraries(orvo_core INTERFACE orvo_winsupport)
-endif()

@@ -1,11 +1,5 @@
-# Main window, its controls and the drop shadow.
-target_sources(orvo_core PRIVATE support/shadow_bitmap.cpp)
-
+# Main window.
 if(WIN32)
-  target_sources(orvo_winsupport PRIVATE
-    support/png_image.cpp
-    support/controls.cpp
-    support/drop_shadow.cpp)
   target_sources(orvo_app PRIVATE main/frm_Main.cpp)
   # Pictures the resource script embeds: rebuild it when they change.
   set_property(SOURCE resources/orvo_Printer.rc APPEND PROPERTY OBJECT_DEPENDS

@@ -2,7 +2,8 @@
 
 #include <gcrypt.h>
 
-#include "support/app_error.h"
+#include "support/portable/app_error.h"
+#include "support/portable/codepage.h"
 
 namespace orvo {
 
@@ -11,7 +12,7 @@ void ensureGcryptInitialised() {
     // race here; if the version check throws, the next call tries again.
     static const bool ready = [] {
         if (!gcry_control(GCRYCTL_INITIALIZATION_FINISHED_P)) {
-            if (!gcry_check_version(GCRYPT_VERSION)) throw AppError("libgcrypt is older than " GCRYPT_VERSION);
+            if (!gcry_check_version(GCRYPT_VERSION)) throw AppError(unicodeToGbk(U"libgcrypt 版本过旧，需要 " GCRYPT_VERSION));
             // Only public-key arithmetic on request data and digests: no
             // secure memory pool is needed, and none is set up.
             gcry_control(GCRYCTL_DISABLE_SECMEM, 0);

@@ -8,7 +8,7 @@
 #include <memory>
 #include <type_traits>
 
-#include "support/app_error.h"
+#include "support/portable/app_error.h"
 #include "usbkey/gcrypt_init.h"
 
 namespace orvo {

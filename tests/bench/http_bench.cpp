@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "support/http_client.h"
-#include "support/http_url.h"
-#include "support/win_text.h"
+#include "support/net/http_client.h"
+#include "support/portable/http_url.h"
+#include "support/win32/win_text.h"
 
 namespace {
 

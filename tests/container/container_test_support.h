@@ -8,9 +8,9 @@
 #include <string>
 #include <string_view>
 
-#include "support/com_ptr.h"
-#include "support/unique.h"
-#include "support/window.h"
+#include "support/win32/com_ptr.h"
+#include "support/win32/unique.h"
+#include "support/ui/window.h"
 
 namespace orvo::test {
 

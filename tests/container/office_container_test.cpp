@@ -13,10 +13,10 @@
 #include "fake_office_control.h"
 #include "hosting/frm_xlsOLE.h"
 #include "sample_documents.h"
-#include "support/app_error.h"
-#include "support/container_stream.h"
-#include "support/dispatch.h"
-#include "support/win_text.h"
+#include "support/portable/app_error.h"
+#include "support/portable/container_stream.h"
+#include "support/win32/dispatch.h"
+#include "support/win32/win_text.h"
 
 using namespace orvo;
 using namespace orvo::test;
@@ -278,12 +278,12 @@ TEST_F(OfficeContainerTest, ASiteTheServerKeepsAnswersSafelyOnceTheContainerIsGo
     container().loadFromStream(streamOfSample(L"late.doc"));
     container().activate(OLEIVERB_SHOW);
     ComPtr<IOleClientSite> site;
-    ASSERT_EQ(container().automationObject().query<IOleObject>()->GetClientSite(site.put()), S_OK);
+    ASSERT_EQ(container().automationObject().tryQuery<IOleObject>()->GetClientSite(site.put()), S_OK);
     ASSERT_TRUE(site);
     host.reset();
 
     EXPECT_EQ(site->SaveObject(), E_UNEXPECTED);
-    auto inPlace = site.query<IOleInPlaceSite>();
+    auto inPlace = site.tryQuery<IOleInPlaceSite>();
     ASSERT_TRUE(inPlace);
     HWND window = nullptr;
     EXPECT_TRUE(FAILED(inPlace->GetWindow(&window)));
@@ -294,7 +294,7 @@ TEST_F(OfficeContainerTest, ASiteTheServerKeepsAnswersSafelyOnceTheContainerIsGo
     OLEINPLACEFRAMEINFO info{sizeof info};
     EXPECT_TRUE(FAILED(inPlace->GetWindowContext(&frame, &document, &position, &clip, &info)));
     EXPECT_EQ(frame, nullptr);
-    auto sink = site.query<IAdviseSink>();
+    auto sink = site.tryQuery<IAdviseSink>();
     ASSERT_TRUE(sink);
     sink->OnViewChange(DVASPECT_CONTENT, -1);
     sink->OnClose();

@@ -7,9 +7,9 @@
 #include "container_test_support.h"
 #include "counting_factory.h"
 #include "hosting/ole_container.h"
-#include "support/container_stream.h"
-#include "support/win_error.h"
-#include "support/win_text.h"
+#include "support/portable/container_stream.h"
+#include "support/win32/win_error.h"
+#include "support/win32/win_text.h"
 
 using namespace orvo;
 using namespace orvo::test;

@@ -146,7 +146,9 @@ class DirectPrintTest(PrintTestCase):
                 self.journal_path.unlink(missing_ok=True)
                 stem = self.token("p")
                 url = self.document(stem + extension, "--name", stem + "-title")
-                program, window = self.start_printing(url)
+                # Items after the file address, as a web page sends them: the
+                # copy is still named after the file.
+                program, window = self.start_printing(url, "&title=t&server=s&type=1&guid=g")
                 self.choose("Printer_B")
                 self.click("btn_PrintFile")
                 # A file of its own name is printed under that name; a stream under its stored one.
@@ -236,7 +238,7 @@ class PrintWithDialogTest(PrintTestCase):
 
 
 class PrinterChoiceTest(PrintTestCase):
-    def test_choice_is_compared_with_the_default_found_at_start(self):
+    def test_each_print_goes_to_the_printer_chosen_for_it(self):
         stem = self.token("c")
         url = self.document(stem + ".doc", "--name", stem + "-title")
         program, window = self.start_printing(url)
@@ -244,14 +246,15 @@ class PrinterChoiceTest(PrintTestCase):
         # The start default chosen: the default stays as it is.
         self.click("btn_PrintFile")
         self.assertEqual(self.wait_jobs(stem + "-title", 1), ["Printer_A"])
-        # B becomes the default; choosing A again matches the start default,
-        # so nothing is changed back and B keeps printing.
+        # B, then A again: each job reaches the printer picked for it, and
+        # the label keeps the start default.
         self.choose("Printer_B")
         self.click("btn_PrintFile")
         self.assertEqual(self.wait_jobs(stem + "-title", 2), ["Printer_A", "Printer_B"])
         self.choose("Printer_A")
         self.click("btn_PrintFile")
-        self.assertEqual(self.wait_jobs(stem + "-title", 3), ["Printer_A", "Printer_B", "Printer_B"])
+        self.assertEqual(self.wait_jobs(stem + "-title", 3), ["Printer_A", "Printer_B", "Printer_A"])
+        self.assertEqual(self.control("lb_fileName")["text"], "Printer_A")
         # One download and one load for the three prints.
         self.assertEqual(len(self.requests_for(stem)), 1)
         self.assertEqual(sum(1 for l in self.journal() if l == "PersistStorage.Load"), 1)
@@ -275,16 +278,18 @@ class RefusedDocumentTest(PrintTestCase):
 
 
 class HostileNameTest(PrintTestCase):
-    def test_request_cannot_place_the_copy_outside_the_temporary_folder(self):
-        items = "&title=t&server=s&type=1&guid=g&x=a/"
+    def test_file_address_cannot_place_the_copy_outside_the_temporary_folder(self):
+        items = "&title=t&server=s&type=1&guid=g&x=a/b.docx"
         for hostile, kept in (("..\\..\\..\\{stem}.docx", "{stem}.docx"),
                               ("C:\\{stem}.docx", "{stem}.docx"),
-                              ("NUL.docx", None)):
+                              ("a\\NUL.docx", None)):
             with self.subTest(name=hostile):
                 self.journal_path.unlink(missing_ok=True)
                 stem = self.token("h")
-                url = self.document("report.docx", "--name", stem)
-                program, window = self.start_printing(url, items + hostile.format(stem=stem))
+                # The server ignores the query; the program's copy is named
+                # after the last item of the whole address.
+                url = self.document("report.docx", "--name", stem) + "?n=" + hostile.format(stem=stem)
+                program, window = self.start_printing(url, items)
                 self.click("btn_PrintFile")
                 line = wait_until(lambda: [l for l in self.journal() if l.startswith("PersistFile.Load(")], 15,
                                   message="the load from the file")[0]

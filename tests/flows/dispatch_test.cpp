@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "support/dispatch.h"
-#include "support/win_error.h"
-#include "support/win_text.h"
+#include "support/win32/dispatch.h"
+#include "support/win32/win_error.h"
+#include "support/win32/win_text.h"
 
 using namespace orvo;
 

@@ -4,7 +4,7 @@
 
 #include "main/local_name.h"
 #include "main/temp_name.h"
-#include "support/app_error.h"
+#include "support/portable/app_error.h"
 
 using namespace orvo;
 

@@ -16,11 +16,11 @@
 #include "link_encoder.h"
 #include "main/request_intake.h"
 #include "main/request_params.h"
-#include "support/app_error.h"
-#include "support/codepage.h"
-#include "support/container_stream.h"
-#include "support/delimited_list.h"
-#include "support/percent.h"
+#include "support/portable/app_error.h"
+#include "support/portable/codepage.h"
+#include "support/portable/container_stream.h"
+#include "support/portable/delimited_list.h"
+#include "support/portable/percent.h"
 #include "usbkey/payload_decoder.h"
 
 namespace {

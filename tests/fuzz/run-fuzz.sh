@@ -24,7 +24,17 @@ cmake --build "$build" --target fuzz_request -j "${ORVO_JOBS:-2}" >"$build/build
 }
 
 # New inputs go to the working corpus; the seeds in the repository stay as they are.
+# libFuzzer reports every new input: that goes to a log, and only its summary
+# (or, on a finding, the end of the log) is printed.
 mkdir -p "$build/corpus" "$build/artifacts"
-"$build/fuzz/fuzz_request" -max_total_time="$seconds" -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
+log="$build/fuzz.log"
+if "$build/fuzz/fuzz_request" -max_total_time="$seconds" -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
     -print_final_stats=1 -artifact_prefix="$build/artifacts/" "$@" \
-    "$build/corpus" "$repo/tests/fuzz/corpus"
+    "$build/corpus" "$repo/tests/fuzz/corpus" >"$log" 2>&1; then
+    grep -E '^(Done|stat::number_of_executed_units|stat::peak_rss_mb)|INFO: seed corpus' "$log" || true
+else
+    rc=$?
+    tail -60 "$log" >&2
+    echo "fuzzing found a problem; full log: $log" >&2
+    exit "$rc"
+fi

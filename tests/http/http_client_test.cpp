@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <psapi.h>
 
-#include "support/http_client.h"
-#include "support/win_text.h"
+#include "support/net/http_client.h"
+#include "support/win32/win_text.h"
 
 namespace orvo {
 namespace {

@@ -1,4 +1,4 @@
-#include "support/http_url.h"
+#include "support/portable/http_url.h"
 
 #include <gtest/gtest.h>
 

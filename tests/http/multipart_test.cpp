@@ -1,10 +1,10 @@
-#include "support/multipart.h"
+#include "support/portable/multipart.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
 
-#include "support/app_error.h"
+#include "support/portable/app_error.h"
 
 namespace orvo {
 namespace {

@@ -9,8 +9,9 @@
 #include <stdexcept>
 #include <thread>
 
-#include "support/http_client.h"
-#include "support/pumped_wait.h"
+#include "support/net/http_client.h"
+#include "support/net/pumped_wait.h"
+#include "support/portable/reentry_guard.h"
 
 namespace orvo {
 namespace {

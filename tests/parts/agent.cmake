@@ -1,6 +1,6 @@
 if(WIN32 AND TARGET gtest)
   orvo_add_gtest(agent_tests UNIT SOURCES agent/agent_path_test.cpp LIBS)
-  target_include_directories(agent_tests PRIVATE ${CMAKE_SOURCE_DIR}/agent)
+  target_include_directories(agent_tests PRIVATE ${CMAKE_SOURCE_DIR}/agent ${CMAKE_SOURCE_DIR}/printer)
 endif()
 if(WIN32)
   # Named like the real program, in a folder of its own, so Agent can be

@@ -3,6 +3,6 @@
 if(TARGET gtest)
   orvo_add_gtest(flows_names_tests UNIT SOURCES flows/local_names_test.cpp LIBS orvo_core)
   if(WIN32)
-    orvo_add_gtest(dispatch_tests UNIT SOURCES flows/dispatch_test.cpp LIBS orvo_winsupport)
+    orvo_add_gtest(dispatch_tests UNIT SOURCES flows/dispatch_test.cpp LIBS orvo_win32)
   endif()
 endif()

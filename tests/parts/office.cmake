@@ -7,7 +7,7 @@ if(WIN32)
   set(_fo ${CMAKE_CURRENT_SOURCE_DIR}/fakes/office)
 
   # Shared by the DLL, the tools and the tests. The support source is
-  # compiled here rather than linking orvo_winsupport, so the substitute
+  # compiled here rather than linking orvo_win32, so the substitute
   # builds on its own.
   add_library(orvo_fake_office_common STATIC
     ${_fo}/document_format.cpp
@@ -15,7 +15,7 @@ if(WIN32)
     ${_fo}/zip_package.cpp
     ${_fo}/journal.cpp
     ${_fo}/sample_documents.cpp
-    ${CMAKE_SOURCE_DIR}/printer/support/win_text.cpp)
+    ${CMAKE_SOURCE_DIR}/printer/support/win32/win_text.cpp)
   target_include_directories(orvo_fake_office_common PUBLIC ${_fo} ${CMAKE_SOURCE_DIR}/printer)
   # zlib (Debian's libz-mingw-w64-dev, static) inflates the parts of genuine
   # ".docx" and ".xlsx" packages.

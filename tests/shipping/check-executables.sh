@@ -6,12 +6,16 @@
 # that Wine ships as system libraries (static linking: nothing of ours or of
 # the compiler beside it); orvo_Printer's manifest names the same architecture.
 set -u
+export LC_ALL=C  # objdump speaks the locale's language otherwise
 arch="$1"; objdump="$2"; shift 2
 case "$arch" in
-  x86) format=pei-i386; system=/usr/lib/i386-linux-gnu/wine/i386-windows ;;
-  amd64) format=pei-x86-64; system=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows ;;
+  x86) format=pei-i386 ;;
+  amd64) format=pei-x86-64 ;;
   *) echo "unknown architecture $arch"; exit 2 ;;
 esac
+# The system libraries are named alike on both architectures; Wine's 64-bit
+# set is there on every machine that runs the tests.
+system=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
 failed=0
 fail() { echo "FAIL: $*"; failed=1; }
 for exe in "$@"; do

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "support/safe_dll_search.h"
+#include "support/win32/safe_dll_search.h"
 
 int wmain(int argc, wchar_t** argv) {
     if (argc != 4) return 1;

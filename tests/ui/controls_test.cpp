@@ -12,11 +12,12 @@
 #include <vector>
 
 #include "application.h"
-#include "support/controls.h"
-#include "support/drop_shadow.h"
-#include "support/png_image.h"
-#include "support/unique.h"
-#include "support/win_text.h"
+#include "support/ui/controls.h"
+#include "support/ui/font.h"
+#include "support/ui/drop_shadow.h"
+#include "support/ui/png_image.h"
+#include "support/win32/unique.h"
+#include "support/win32/win_text.h"
 
 namespace orvo {
 namespace {

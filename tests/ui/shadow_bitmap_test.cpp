@@ -1,4 +1,4 @@
-#include "support/shadow_bitmap.h"
+#include "support/portable/shadow_bitmap.h"
 
 #include <gtest/gtest.h>
 

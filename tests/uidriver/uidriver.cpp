@@ -27,7 +27,8 @@
 //   copydata             sends WM_COPYDATA with --text T as GBK bytes and
 //                        its terminating NUL, as the launcher forwards a request
 //   minimize, restore    shows the window minimised or restored
-//   msgbox               a message box (class #32770): caption, text, buttons
+//   msgbox               a message box (class #32770): caption, text, buttons,
+//                        and whether it shows an icon
 //   press-ok             presses the message box's OK (or only) button
 //   ping [CTL]           sends WM_NULL --count N times (default 20), --interval
 //                        MS apart (default 50), and reports how long each took
@@ -479,6 +480,7 @@ json run(const Options& o) {
         HWND top = requireWindow(box);
         json buttons = json::array();
         HWND text = nullptr;
+        bool icon = false;
         std::vector<HWND> pushButtons;
         for (HWND h : descendants(top)) {
             const std::wstring cls = classOf(h);
@@ -487,12 +489,16 @@ json run(const Options& o) {
                 buttons.push_back({{"id", ::GetDlgCtrlID(h)}, {"text", utf8(textOf(h))}});
             } else if (_wcsicmp(cls.c_str(), L"Static") == 0 && ::GetDlgCtrlID(h) == 0xFFFF) {
                 text = h;
+            } else if (_wcsicmp(cls.c_str(), L"Static") == 0 && ::IsWindowVisible(h) &&
+                       (::GetWindowLongW(h, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+                icon = icon || send(h, STM_GETICON) != 0;
             }
         }
         json j = {{"window", windowJson(top)},
                   {"caption", utf8(textOf(top))},
                   {"text", text ? utf8(textOf(text)) : std::string()},
-                  {"buttons", buttons}};
+                  {"buttons", buttons},
+                  {"icon", icon}};
         if (cmd == "press-ok") {
             HWND ok = nullptr;
             for (HWND b : pushButtons)
@@ -540,6 +546,9 @@ void writeOut(const std::string& path, const json& j) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    // Screen pixels, not pixels scaled back to 96 DPI: the programs under test
+    // are DPI-aware.
+    ::SetProcessDPIAware();
     std::vector<std::string> args;
     std::vector<std::wstring> wargs;
     for (int i = 1; i < argc; ++i) {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "link_encoder.h"
-#include "support/app_error.h"
+#include "support/portable/app_error.h"
 
 namespace orvo::test {
 

@@ -7,7 +7,7 @@
 
 #include "core_test_keys.h"
 #include "link_encoder.h"
-#include "support/app_error.h"
+#include "support/portable/app_error.h"
 #include "usbkey/payload_decoder.h"
 
 using namespace orvo;

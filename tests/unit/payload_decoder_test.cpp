@@ -6,7 +6,7 @@
 #include <random>
 
 #include "core_test_keys.h"
-#include "support/app_error.h"
+#include "support/portable/app_error.h"
 #include "usbkey/payload_decoder.h"
 
 using namespace orvo;

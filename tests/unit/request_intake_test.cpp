@@ -5,7 +5,7 @@
 #include "core_test_keys.h"
 #include "main/request_intake.h"
 #include "main/request_params.h"
-#include "support/app_error.h"
+#include "support/portable/app_error.h"
 
 using namespace orvo;
 using orvo::test::testKey;

@@ -3,13 +3,13 @@
 // matter: 报表 is B1 A8 B1 ED, 乗 is 81 5C.
 #include <gtest/gtest.h>
 
-#include "support/app_error.h"
-#include "support/codepage.h"
-#include "support/container_stream.h"
-#include "support/delimited_list.h"
-#include "support/percent.h"
+#include "support/portable/app_error.h"
+#include "support/portable/codepage.h"
+#include "support/portable/container_stream.h"
+#include "support/portable/delimited_list.h"
+#include "support/portable/percent.h"
 #ifdef _WIN32
-#include "support/win_text.h"
+#include "support/win32/win_text.h"
 #endif
 
 using namespace orvo;
@@ -134,9 +134,9 @@ TEST(ContainerStream, DamagedStreams) {
         return std::string("no error");
     };
     EXPECT_EQ(messageOf("XDOC\x01\0\0\0\0\0\0\0"), "Invalid stream format");
-    EXPECT_EQ(messageOf(std::string("BDOC\x01\0\0\0\x05\0\0\0abcd", 16)), "Stream read error");  // one byte short
-    EXPECT_EQ(messageOf(std::string("BDOC\x01\0\0\0\xFF\xFF\xFF\xFF", 12)), "Stream read error");
-    EXPECT_EQ(messageOf("BDOC\x01"), "Stream read error");
-    EXPECT_EQ(messageOf("BD"), "Stream read error");
-    EXPECT_EQ(messageOf(""), "Stream read error");
+    EXPECT_EQ(messageOf(std::string("BDOC\x01\0\0\0\x05\0\0\0abcd", 16)), unicodeToGbk(U"读取流出错"));  // one byte short
+    EXPECT_EQ(messageOf(std::string("BDOC\x01\0\0\0\xFF\xFF\xFF\xFF", 12)), unicodeToGbk(U"读取流出错"));
+    EXPECT_EQ(messageOf("BDOC\x01"), unicodeToGbk(U"读取流出错"));
+    EXPECT_EQ(messageOf("BD"), unicodeToGbk(U"读取流出错"));
+    EXPECT_EQ(messageOf(""), unicodeToGbk(U"读取流出错"));
 }

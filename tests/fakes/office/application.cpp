@@ -157,25 +157,9 @@ void ApplicationObject::fireApplicationEvent(DISPID id, const wchar_t* name) {
     appEvents_.fire(id);
 }
 
-STDMETHODIMP ApplicationObject::QueryInterface(REFIID iid, void** out) {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == kIidWordApplication || iid == kIidExcelApplication)
-        *out = static_cast<IDispatch*>(this);
-    else if (iid == IID_IConnectionPointContainer)
-        *out = static_cast<IConnectionPointContainer*>(this);
-    else
-        return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-}
-
-STDMETHODIMP_(ULONG) ApplicationObject::AddRef() { return ::InterlockedIncrement(&refs_); }
-
-STDMETHODIMP_(ULONG) ApplicationObject::Release() {
-    ULONG n = ::InterlockedDecrement(&refs_);
-    if (n == 0) delete this;
-    return n;
+void* ApplicationObject::queryMore(REFIID iid) {
+    if (iid == kIidWordApplication || iid == kIidExcelApplication) return static_cast<IDispatch*>(this);
+    return nullptr;
 }
 
 STDMETHODIMP ApplicationObject::GetTypeInfoCount(UINT* count) {

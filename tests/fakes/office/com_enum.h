@@ -8,30 +8,16 @@
 #include <utility>
 #include <vector>
 
+#include "support/win32/com_object.h"
+
 namespace orvo::fake {
 
 template <typename Enum, typename Item, typename Traits>
-class VectorEnum final : public Enum {
+class VectorEnum final : public ComObject<Enum> {
 public:
     // Takes over the items, with the references they already hold.
     static Enum* make(const IID& iid, std::vector<Item> items) { return new VectorEnum(iid, std::move(items), 0); }
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        if (iid == IID_IUnknown || iid == iid_) {
-            *out = static_cast<Enum*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ::InterlockedIncrement(&refs_); }
-    STDMETHODIMP_(ULONG) Release() override {
-        ULONG n = ::InterlockedDecrement(&refs_);
-        if (n == 0) delete this;
-        return n;
-    }
     STDMETHODIMP Next(ULONG count, Item* out, ULONG* fetched) override {
         if (!out || (count > 1 && !fetched)) return E_POINTER;
         ULONG n = 0;
@@ -60,12 +46,13 @@ public:
     }
 
 private:
+    void* queryMore(REFIID iid) override { return ::IsEqualIID(iid, iid_) ? static_cast<Enum*>(this) : nullptr; }
+
     VectorEnum(const IID& iid, std::vector<Item> items, size_t at) : iid_(iid), items_(std::move(items)), at_(at) {}
-    ~VectorEnum() {
+    ~VectorEnum() override {
         for (auto& item : items_) Traits::release(item);
     }
 
-    LONG refs_ = 1;
     IID iid_;
     std::vector<Item> items_;
     size_t at_;

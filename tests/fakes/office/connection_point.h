@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 #include <vector>
-#include "support/com_ptr.h"
+#include "support/win32/com_ptr.h"
 
 namespace orvo::fake {
 

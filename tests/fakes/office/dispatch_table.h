@@ -11,7 +11,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
-#include "support/com_ptr.h"
+#include "support/win32/com_object.h"
+#include "support/win32/com_ptr.h"
 
 namespace orvo::fake {
 
@@ -166,28 +167,12 @@ private:
 // the table that serves it. Window, Zoom, CommandBar, Selection and the
 // rest are such objects, made afresh on every access.
 template <typename T>
-class DispatchObject final : public IDispatch {
+class DispatchObject final : public ComObject<IDispatch> {
 public:
     static ComPtr<IDispatch> make(const Dispatcher<T>& dispatcher, T state, std::wstring label) {
         return ComPtr<IDispatch>::attach(new DispatchObject(dispatcher, std::move(state), std::move(label)));
     }
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IDispatch) {
-            *out = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ::InterlockedIncrement(&refs_); }
-    STDMETHODIMP_(ULONG) Release() override {
-        ULONG n = ::InterlockedDecrement(&refs_);
-        if (n == 0) delete this;
-        return n;
-    }
     STDMETHODIMP GetTypeInfoCount(UINT* count) override {
         if (!count) return E_POINTER;
         *count = 0;
@@ -209,9 +194,8 @@ public:
 private:
     DispatchObject(const Dispatcher<T>& dispatcher, T state, std::wstring label)
         : dispatcher_(dispatcher), state_(std::move(state)), label_(std::move(label)) {}
-    ~DispatchObject() = default;
+    ~DispatchObject() override = default;
 
-    LONG refs_ = 1;
     const Dispatcher<T>& dispatcher_;
     T state_;
     std::wstring label_;

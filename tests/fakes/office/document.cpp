@@ -136,43 +136,9 @@ void DocumentObject::initDefaults() {
         commandBars.push_back(Bar{name});
 }
 
-STDMETHODIMP DocumentObject::QueryInterface(REFIID iid, void** out) {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == kIidWordDocument || iid == kIidExcelWorkbook)
-        *out = static_cast<IDispatch*>(this);
-    else if (iid == IID_IConnectionPointContainer)
-        *out = static_cast<IConnectionPointContainer*>(this);
-    else if (iid == IID_IOleObject)
-        *out = static_cast<IOleObject*>(this);
-    else if (iid == IID_IDataObject)
-        *out = static_cast<IDataObject*>(this);
-    else if (iid == IID_IPersist || iid == IID_IPersistStorage)
-        *out = static_cast<IPersistStorage*>(this);
-    else if (iid == IID_IPersistFile)
-        *out = static_cast<IPersistFile*>(this);
-    else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceObject)
-        *out = static_cast<IOleInPlaceObject*>(this);
-    else if (iid == IID_IOleInPlaceActiveObject)
-        *out = static_cast<IOleInPlaceActiveObject*>(this);
-    else if (iid == IID_IOleCommandTarget)
-        *out = static_cast<IOleCommandTarget*>(this);
-    else if (iid == IID_IViewObject || iid == IID_IViewObject2)
-        *out = static_cast<IViewObject2*>(this);
-    else if (iid == IID_IRunnableObject)
-        *out = static_cast<IRunnableObject*>(this);
-    else
-        return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-}
-
-STDMETHODIMP_(ULONG) DocumentObject::AddRef() { return ::InterlockedIncrement(&refs_); }
-
-STDMETHODIMP_(ULONG) DocumentObject::Release() {
-    ULONG n = ::InterlockedDecrement(&refs_);
-    if (n == 0) delete this;
-    return n;
+void* DocumentObject::queryMore(REFIID iid) {
+    if (iid == kIidWordDocument || iid == kIidExcelWorkbook) return static_cast<IDispatch*>(this);
+    return answerAs<IPersist, IOleWindow, IViewObject>(iid);
 }
 
 // ---------------------------------------------------------------- object model

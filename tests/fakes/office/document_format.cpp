@@ -6,10 +6,10 @@
 #include <system_error>
 #include "class_ids.h"
 #include "genuine_documents.h"
+#include "support/win32/com_ptr.h"
+#include "support/win32/unique.h"
+#include "support/win32/win_text.h"
 #include "zip_package.h"
-#include "support/com_ptr.h"
-#include "support/unique.h"
-#include "support/win_text.h"
 
 namespace orvo::fake {
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include "support/win_text.h"
+#include "support/win32/win_text.h"
 #include "zip_package.h"
 
 namespace orvo::fake {

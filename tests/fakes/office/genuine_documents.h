@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 #include "document_format.h"
-#include "support/com_ptr.h"
+#include "support/win32/com_ptr.h"
 
 namespace orvo::fake {
 

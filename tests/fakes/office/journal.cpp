@@ -1,8 +1,8 @@
 #include "journal.h"
 
 #include <cwchar>
-#include "support/unique.h"
-#include "support/win_text.h"
+#include "support/win32/unique.h"
+#include "support/win32/win_text.h"
 #include "fake_office_control.h"
 
 namespace orvo::fake {

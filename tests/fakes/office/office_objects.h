@@ -16,14 +16,15 @@
 #include "connection_point.h"
 #include "dispatch_table.h"
 #include "document_format.h"
-#include "support/com_ptr.h"
-#include "support/unique.h"
+#include "support/win32/com_object.h"
+#include "support/win32/com_ptr.h"
+#include "support/win32/unique.h"
 
 namespace orvo::fake {
 
 class DocumentObject;
 
-class ApplicationObject final : public IDispatch, public IConnectionPointContainer {
+class ApplicationObject final : public ComObject<IDispatch, IConnectionPointContainer> {
 public:
     // A new application, as Word.Application's class makes one per request.
     static ComPtr<ApplicationObject> start(Suite suite);
@@ -70,10 +71,7 @@ public:
     bool normalTemplateSaved = true;
     int untitledCounter = 0;
 
-    // IUnknown, IDispatch
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
+    // IDispatch
     STDMETHODIMP GetTypeInfoCount(UINT* count) override;
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override;
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override;
@@ -85,14 +83,15 @@ public:
 
 private:
     ApplicationObject(Suite suite, bool embedding);
-    ~ApplicationObject();
+    ~ApplicationObject() override;
+    // Word's and Excel's own application interface ids, through IDispatch.
+    void* queryMore(REFIID iid) override;
 
     struct Entry {
         DocumentObject* doc;
         bool owned;
     };
 
-    LONG refs_ = 1;
     Suite suite_;
     bool embedding_;
     bool ended_ = false;
@@ -102,17 +101,10 @@ private:
     ConnectionPoint appEvents_;
 };
 
-class DocumentObject final : public IDispatch,
-                             public IConnectionPointContainer,
-                             public IOleObject,
-                             public IDataObject,
-                             public IPersistStorage,
-                             public IPersistFile,
-                             public IOleInPlaceObject,
-                             public IOleInPlaceActiveObject,
-                             public IOleCommandTarget,
-                             public IViewObject2,
-                             public IRunnableObject {
+class DocumentObject final : public ComObject<IDispatch, IConnectionPointContainer, IOleObject, IDataObject,
+                                              IPersistStorage, IPersistFile, IOleInPlaceObject,
+                                              IOleInPlaceActiveObject, IOleCommandTarget, IViewObject2,
+                                              IRunnableObject> {
 public:
     // A document of the given class, empty until loaded (the class factory
     // of the embeddable document classes).
@@ -180,10 +172,6 @@ public:
     // document's window.
     int fitZoom(int fit) const;
 
-    // IUnknown
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
     // IDispatch
     STDMETHODIMP GetTypeInfoCount(UINT* count) override;
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override;
@@ -277,7 +265,10 @@ public:
 private:
     friend class ApplicationObject;
     DocumentObject(const CLSID& clsid, bool embedded);
-    ~DocumentObject();
+    ~DocumentObject() override;
+    // Word's and Excel's own document interface ids, and the bases of the
+    // listed interfaces.
+    void* queryMore(REFIID iid) override;
 
     void initDefaults();
     void joinApplication();
@@ -288,7 +279,6 @@ private:
     HRESULT openInOwnWindow();
     void notifyViewChange();
 
-    LONG refs_ = 1;
     CLSID clsid_;
     Suite suite_;
     bool embedded_;

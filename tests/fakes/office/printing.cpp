@@ -5,7 +5,7 @@
 #include <algorithm>
 #include "dispatch_table.h"
 #include "journal.h"
-#include "support/unique.h"
+#include "support/win32/unique.h"
 
 namespace orvo::fake {
 namespace {

@@ -3,9 +3,9 @@
 #include <stdexcept>
 #include "class_ids.h"
 #include "document_format.h"
-#include "support/com_ptr.h"
-#include "support/unique.h"
-#include "support/win_text.h"
+#include "support/win32/com_ptr.h"
+#include "support/win32/unique.h"
+#include "support/win32/win_text.h"
 
 namespace orvo::fake {
 namespace {

@@ -6,7 +6,7 @@
 #include "control_window.h"
 #include "journal.h"
 #include "office_objects.h"
-#include "support/unique.h"
+#include "support/win32/unique.h"
 
 namespace orvo::fake {
 namespace {
@@ -63,26 +63,10 @@ bool sameText(const std::wstring& a, const std::wstring& b) {
     return ::CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
-class ClassFactory final : public IClassFactory {
+class ClassFactory final : public ComObject<IClassFactory> {
 public:
     explicit ClassFactory(const ClassInfo& info) : info_(info) {}
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-            *out = static_cast<IClassFactory*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ::InterlockedIncrement(&refs_); }
-    STDMETHODIMP_(ULONG) Release() override {
-        ULONG n = ::InterlockedDecrement(&refs_);
-        if (n == 0) delete this;
-        return n;
-    }
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
         if (!out) return E_POINTER;
         *out = nullptr;
@@ -103,7 +87,6 @@ public:
     STDMETHODIMP LockServer(BOOL) override { return S_OK; }
 
 private:
-    LONG refs_ = 1;
     const ClassInfo& info_;
 };
 

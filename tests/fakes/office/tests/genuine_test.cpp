@@ -3,7 +3,7 @@
 // first text, and saved back unchanged while nobody edits them.
 #include <map>
 #include "genuine_documents.h"
-#include "support/win_text.h"
+#include "support/win32/win_text.h"
 #include "test_support.h"
 
 namespace orvo::fake::test {

@@ -4,7 +4,7 @@
 #include "fake_office_control.h"
 #include "journal.h"
 #include "sample_documents.h"
-#include "support/win_text.h"
+#include "support/win32/win_text.h"
 
 namespace orvo::fake::test {
 

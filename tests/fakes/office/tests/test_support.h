@@ -15,8 +15,8 @@
 #include "document_format.h"
 #include "journal.h"
 #include "sample_documents.h"
-#include "support/com_ptr.h"
-#include "support/unique.h"
+#include "support/win32/com_ptr.h"
+#include "support/win32/unique.h"
 
 namespace orvo::fake::test {
 

@@ -1,6 +1,0 @@
-# HTTP: URL checking and form bodies (portable), the WinHTTP client and the
-# pumped wait that keeps the user-interface thread alive during transfers.
-target_sources(orvo_core PRIVATE support/http_url.cpp support/multipart.cpp)
-if(WIN32)
-  target_sources(orvo_winsupport PRIVATE support/http_client.cpp support/pumped_wait.cpp)
-endif()

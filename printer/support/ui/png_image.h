@@ -1,0 +1,25 @@
+#pragma once
+// PNG pictures stored as RCDATA resources, decoded with the platform's codecs
+// (WIC) into 32-bit premultiplied DIB sections ready for AlphaBlend.
+#include <windows.h>
+
+#include "support/win32/unique.h"
+
+namespace orvo {
+
+struct Bitmap32 {
+    UniqueBitmap bitmap;
+    int width = 0;
+    int height = 0;
+};
+
+// Decodes PNG bytes; throws ComError when they are not a picture WIC can read.
+Bitmap32 decodePng(const void* data, size_t size);
+// Decodes the RCDATA resource of this executable with the given id.
+Bitmap32 loadPngResource(int resourceId);
+
+// Draws the picture stretched into the rectangle, blended over a plain
+// background colour (composed off screen, then copied in one piece).
+void drawBitmap(HDC dc, const Bitmap32& picture, const RECT& target, COLORREF background);
+
+}  // namespace orvo
