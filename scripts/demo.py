@@ -3,7 +3,9 @@ programs did. Run through scripts/demo.sh, which builds and starts the
 services first.
 
     demo.sh [MODE]    print (default): print a report directly on Printer_B
-                      login: log in with the software USB key"""
+                      login: log in with the software USB key
+                      sign: stamp a seal into a local Word file
+                      edit: open a report for editing in Word"""
 
 import hashlib
 import hmac
@@ -113,6 +115,31 @@ def print_directly(ui, printer, title):
         say(f"  CUPS job {number} printed on {queue}" + (f" (cups-pdf wrote {pdf})" if pdf else ""))
 
 
+def upload_records():
+    """The test web server's records of the documents uploaded to it, oldest
+    first (tests/server/endpoints_upload.py)."""
+    return [entry["upload"] for entry in e2e.web_journal() if "upload" in entry]
+
+
+def report_upload(seen=0, timeout=60):
+    """Waits for an upload after the first `seen` records and tells what the
+    server received: the guid, the MD5 sent in the query, the MD5 of the
+    bytes that arrived, and the file name. Returns the record."""
+    record = e2e.wait_until(lambda: (upload_records()[seen:] or [None])[0], timeout, step=0.25,
+                            message="the upload to reach the server")
+    say(f"the server received an upload ({record['version']}, reply mode {record['mode']}):")
+    say(f"  guid: {record['fileguid_text']} (as it came: {record['fileguid']})")
+    say(f"  MD5 sent in the query:     {record['filemd5']}")
+    if record["file_parts"]:
+        verdict = "the same" if record["md5_matches"] else "DIFFERENT"
+        say(f"  MD5 of the bytes received: {record['received_md5']} ({record['received_size']} bytes, {verdict})")
+        say(f"  file name: {record['filename']}")
+        say(f"  content type: {record['content_type']}, transfer encoding {record['transfer_encoding']}")
+    else:
+        say("  no file part arrived")
+    return record
+
+
 def demo_print():
     install_programs()
     set_wine_default_printer("Printer_A")
@@ -193,7 +220,13 @@ def demo_login():
         shutil.rmtree(work, ignore_errors=True)
 
 
-MODES = {"print": demo_print, "login": demo_login}
+def demo_sign_or_edit(mode):
+    import demo_seals
+    demo_seals.main(mode)
+
+
+MODES = {"print": demo_print, "login": demo_login,
+         "sign": lambda: demo_sign_or_edit("sign"), "edit": lambda: demo_sign_or_edit("edit")}
 
 
 def main():

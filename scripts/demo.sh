@@ -3,6 +3,7 @@
 # Wine prefix, registers the orvo: scheme there, serves a sample report from
 # the test web server and opens an enciphered orvo: link through the shell,
 # under Wine + Xvfb. It then acts as a user would and reports what happened;
+# "sign" and "edit" show the seal strip and the edit mode instead of printing;
 # screenshots land in build/demo/.
 #   bash scripts/demo.sh [print|login]
 set -eu

@@ -9,6 +9,7 @@
 #include "main/control_ids.h"
 #include "main/request_intake.h"
 #include "resources/resource_ids.h"
+#include "seals/WordAuto.h"
 #include "support/portable/delimited_list.h"
 #include "support/win32/files.h"
 #include "support/win32/printers.h"
@@ -296,13 +297,10 @@ void TfrmMain::TerminateViewer() {
 // ---- Flows built by later work
 
 void TfrmMain::btn_ViewFileClick() { notAvailable(L"文件浏览"); }
-void TfrmMain::OpenReportForEditing() { notAvailable(L"Word 文档编辑"); }
-void TfrmMain::OpenDocumentForSealing() { notAvailable(L"文档盖章"); }
 
-// This build creates neither the preview window nor the upload worker, so
-// there is no embedded document to close and no worker to wait for.
+// This build does not create the preview window, so there is no embedded
+// document to close.
 void TfrmMain::ClosePreviewDocument() {}
-void TfrmMain::WaitForUploadWorker() {}
 
 // ---- Messages
 
@@ -321,7 +319,7 @@ LRESULT TfrmMain::onMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_COPYDATA:
         return WMCopyData(wp, lp);
     case WM_CLOSE:
-        ::DestroyWindow(hwnd());
+        if (WaitForUploadBeforeClose()) ::DestroyWindow(hwnd());
         return 0;
     case WM_DESTROY:
         guardEvent(nullptr, [this] { FormDestroy(); });

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -12,18 +13,20 @@
 #include <vector>
 
 #include "main/request_params.h"
-#include "support/ui/controls.h"
-#include "support/ui/drop_shadow.h"
-#include "support/ui/font.h"
 #include "support/net/http_client.h"
 #include "support/net/pumped_wait.h"
 #include "support/portable/reentry_guard.h"
-#include "support/win32/unique.h"
+#include "support/ui/controls.h"
+#include "support/ui/drop_shadow.h"
+#include "support/ui/font.h"
 #include "support/ui/window.h"
+#include "support/ui/ui_thread_calls.h"
+#include "support/win32/unique.h"
 
 namespace orvo {
 
 class TfrmXlsOLE;
+class TfrmWord;
 using MemoryBuffer = std::vector<std::uint8_t>;
 
 class TfrmMain : public Window, private RequestFields {
@@ -56,6 +59,12 @@ public:
     std::string LastPathItem(std::string_view text);
     // The orderly end of the program.
     void ShutDown();
+    // Sends FLocalFile back to FServerUrl on the upload worker
+    // (upload_worker.cpp); its outcome goes to the upload alert view.
+    void StartUpload();
+    // Where the worker's result text is shown, on this thread, while the
+    // worker waits. Without one, a plain message box shows it.
+    void SetUploadAlertView(std::function<void(const std::string& alertText)> showAlert);
 
 protected:
     LRESULT onMessage(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -157,9 +166,21 @@ private:
     // Word and lists the seals from FFileType; the main window hides and the
     // seal window shows.
     void OpenDocumentForSealing();
+    // The seal window, made at its first use and kept for the run.
+    TfrmWord& sealWindow();
     // ShutDown's first two steps.
     void ClosePreviewDocument();
     void WaitForUploadWorker();
+
+    // ---- The upload worker's calls onto this thread (upload_worker.cpp)
+    friend class TMyThread;
+    // Tests of the worker set the request fields a decoded link would.
+    friend struct TfrmMainTestAccess;
+    void ShowUploadAlert(const std::string& alertText);
+    void CloseAfterUpload();
+    // WM_CLOSE during an upload waits for it; false when the window must not
+    // close yet (the close then happens later).
+    bool WaitForUploadBeforeClose();
 
     void TerminateViewer();
 
@@ -171,6 +192,14 @@ private:
     // The wait for a download dispatches messages: a second click must not
     // start a second flow meanwhile.
     ReentryGuard flowGuard_;
+
+    std::function<void(const std::string&)> uploadAlertView_;
+    std::unique_ptr<UiThreadCalls> uploadCalls_;
+    UniqueHandle uploadThread_;
+    bool waitingForUpload_ = false;
+    bool closeAfterUploadCall_ = false;
+    // Last, so it goes first: it may still end the Word link.
+    std::unique_ptr<TfrmWord> frmWord_;
 };
 
 }  // namespace orvo

@@ -2,7 +2,9 @@
 # Download benchmark (not a test): a 50 MB generated report from the test web
 # server, fetched by our HTTP client and by a plain WinHttpReadData loop in
 # the same Wine (dropping the bytes, and keeping them in memory as the client
-# must), three rounds each. Prints throughput and peak working set.
+# must), three rounds each. Then the upload of a file of the same size: the
+# upload worker's steps (hash, then the multipart POST) against a plain
+# WinHTTP POST of the file's bytes. Prints throughput and peak working set.
 #   tests/bench/http-bench.sh [BYTES] [ROUNDS]
 set -eu
 repo="$(cd "$(dirname "$0")/../.." && pwd)"
@@ -12,7 +14,7 @@ rounds="${2:-3}"
 . tests/harness/env.sh
 build="${ORVO_BUILD_DIR:-$ORVO_WIN_BUILD}"
 [ -f "$build/CMakeCache.txt" ] || bash scripts/configure.sh
-cmake --build "$build" --target http_bench -j2 >/dev/null
+cmake --build "$build" --target http_bench upload_bench -j2 >/dev/null
 bash tests/harness/start-services.sh >/dev/null
 . tests/harness/env.sh
 url="http://127.0.0.1:$ORVO_WEB_PORT/gen/$bytes/report.doc"
@@ -24,4 +26,14 @@ for round in $(seq "$rounds"); do
         tr -d '\r' <"$out"
     done
 done
-rm -f "$out"
+document="$ORVO_TEST_ROOT/bench-upload.doc"
+head -c "$bytes" /dev/urandom >"$document"
+echo "upload: $bytes bytes ($document)"
+for round in $(seq "$rounds"); do
+    for mode in plain worker; do
+        wine "$build/tests/upload_bench.exe" "$mode" "Z:$document" "http://127.0.0.1:$ORVO_WEB_PORT/upload/ok0" \
+            >"$out" 2>&1 </dev/null || { cat "$out"; exit 1; }
+        tr -d '\r' <"$out"
+    done
+done
+rm -f "$out" "$document"

@@ -148,7 +148,7 @@ class DirectPrintTest(PrintTestCase):
                 url = self.document(stem + extension, "--name", stem + "-title")
                 # Items after the file address, as a web page sends them: the
                 # copy is still named after the file.
-                program, window = self.start_printing(url, "&title=t&server=s&type=1&guid=g")
+                program, window = self.start_printing(url, "&title=t&server=s&type=1&guid=g&x=y")
                 self.choose("Printer_B")
                 self.click("btn_PrintFile")
                 # A file of its own name is printed under that name; a stream under its stored one.

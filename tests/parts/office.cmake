@@ -31,6 +31,7 @@ if(WIN32)
     ${_fo}/connection_point.cpp
     ${_fo}/printing.cpp
     ${_fo}/control_window.cpp
+    ${_fo}/word_window.cpp
     ${_fo}/orvo_fake_office.def)
   set_target_properties(orvo_fake_office PROPERTIES
     PREFIX ""

@@ -21,8 +21,10 @@
 //   control CTL          one control: text, class, visibility, rectangles,
 //                        progress position and range, combo items and selection
 //   click CTL            posts BM_CLICK (with --command: WM_COMMAND to the parent)
-//   pick CTL             selects a combo item (--index N or --text T) and
-//                        notifies the parent as a user's choice would
+//   pick CTL             selects a combo item (--index N or --text T) or a list
+//                        item (--index N) and notifies the parent as a
+//                        user's choice would
+//   clipboard            the formats on the clipboard (none when empty)
 //   close                posts WM_CLOSE
 //   copydata             sends WM_COPYDATA with --text T as GBK bytes and
 //                        its terminating NUL, as the launcher forwards a request
@@ -34,8 +36,8 @@
 //                        MS apart (default 50), and reports how long each took
 //                        to be answered, with CTL's progress position at each
 //
-// CTL is a control id (decimal or 0x hex) or, in the main window, a control
-// name from its table (Label1, FlatComboBox, ...).
+// CTL is a control id (decimal or 0x hex) or, in the main and the seal
+// window, a control name from its table (Label1, DrawGrid1, ...).
 #include <windows.h>
 
 #include <commctrl.h>
@@ -56,6 +58,7 @@
 #include <nlohmann/json.hpp>
 
 #include "main/control_ids.h"
+#include "seals/seal_control_ids.h"
 
 using nlohmann::json;
 
@@ -272,6 +275,7 @@ json windowJson(HWND h) {
             {"class", utf8(classOf(h))},
             {"pid", pid},
             {"visible", ::IsWindowVisible(h) != FALSE},
+            {"topmost", (::GetWindowLongPtrW(h, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0},
             {"iconic", ::IsIconic(h) != FALSE},
             {"enabled", ::IsWindowEnabled(h) != FALSE},
             {"rect", rectJson(r)},
@@ -280,28 +284,30 @@ json windowJson(HWND h) {
 
 // ---- Controls
 
-bool isMainWindow(HWND top) { return classOf(top) == orvo::ctl::kMainClass; }
+// The control table of a window of the program, by its class.
+std::vector<orvo::ctl::ControlName> controlTable(HWND top) {
+    const std::wstring cls = classOf(top);
+    if (cls == orvo::ctl::kMainClass) return {std::begin(orvo::ctl::kMainControls), std::end(orvo::ctl::kMainControls)};
+    if (cls == orvo::ctl::kSealClass) return {std::begin(orvo::ctl::kSealControls), std::end(orvo::ctl::kSealControls)};
+    return {};
+}
 
 std::string controlName(HWND top, int id) {
-    if (!isMainWindow(top)) return {};
-    for (const auto& c : orvo::ctl::kMainControls)
+    for (const auto& c : controlTable(top))
         if (c.id == id) return c.name;
     return {};
 }
 
 int resolveControlId(HWND top, const std::string& params) {
-    for (const auto& c : orvo::ctl::kMainControls)
-        if (params == c.name) {
-            if (!isMainWindow(top)) throw UsageError{"control names apply to the main window only: " + params};
-            return c.id;
-        }
+    for (const auto& c : controlTable(top))
+        if (params == c.name) return c.id;
     try {
         size_t used = 0;
         const int id = std::stoi(params, &used, 0);
         if (used == params.size()) return id;
     } catch (...) {
     }
-    throw UsageError{"unknown control " + params};
+    throw UsageError{"unknown control " + params + " in this window"};
 }
 
 std::vector<HWND> descendants(HWND top) {
@@ -370,6 +376,12 @@ json controlJson(HWND top, HWND h) {
         }
         const LRESULT selected = send(h, CB_GETCURSEL);
         j["combo"] = {{"items", items}, {"selected", selected}};
+    }
+    if (_wcsicmp(cls.c_str(), L"ListBox") == 0) {
+        j["list"] = {{"count", send(h, LB_GETCOUNT)},
+                     {"selected", send(h, LB_GETCURSEL)},
+                     {"top", send(h, LB_GETTOPINDEX)},
+                     {"item_height", send(h, LB_GETITEMHEIGHT)}};
     }
     return j;
 }
@@ -441,11 +453,20 @@ json run(const Options& o) {
         } else {
             throw UsageError{"pick needs --index or --text"};
         }
-        if (index < 0 || send(h, CB_SETCURSEL, static_cast<WPARAM>(index)) == CB_ERR)
+        const bool list = _wcsicmp(classOf(h).c_str(), L"ListBox") == 0;
+        if (list && !o.index) throw UsageError{"pick in a list needs --index"};
+        if (index < 0 || send(h, list ? LB_SETCURSEL : CB_SETCURSEL, static_cast<WPARAM>(index)) == (list ? LB_ERR : CB_ERR))
             throw std::runtime_error("no such item");
-        ::PostMessageW(::GetParent(h), WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(h), CBN_SELCHANGE),
+        ::PostMessageW(::GetParent(h), WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(h), list ? LBN_SELCHANGE : CBN_SELCHANGE),
                        reinterpret_cast<LPARAM>(h));
         return {{"picked", controlJson(top, h)}};
+    }
+    if (cmd == "clipboard") {
+        json formats = json::array();
+        if (!::OpenClipboard(nullptr)) throw std::runtime_error("the clipboard is busy");
+        for (UINT f = ::EnumClipboardFormats(0); f; f = ::EnumClipboardFormats(f)) formats.push_back(f);
+        ::CloseClipboard();
+        return {{"formats", formats}};
     }
     if (cmd == "close") {
         HWND h = requireWindow(o);

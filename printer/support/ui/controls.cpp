@@ -15,16 +15,6 @@ namespace {
 constexpr wchar_t kControlProp[] = L"orvo.control";
 constexpr UINT_PTR kSubclassId = 1;
 
-void fill(HDC dc, const RECT& rc, Rgb color) {
-    UniqueBrush brush(::CreateSolidBrush(color.ref()));
-    ::FillRect(dc, &rc, brush.get());
-}
-
-void frame(HDC dc, const RECT& rc, Rgb color) {
-    UniqueBrush brush(::CreateSolidBrush(color.ref()));
-    ::FrameRect(dc, &rc, brush.get());
-}
-
 void drawText(HDC dc, HFONT font, const std::wstring& text, RECT rc, Rgb color, UINT format) {
     SelectObjectScope select(dc, font);
     ::SetBkMode(dc, TRANSPARENT);
@@ -41,6 +31,16 @@ std::wstring windowText(HWND hwnd) {
 }
 
 }  // namespace
+
+void fillRect(HDC dc, const RECT& rc, Rgb color) {
+    UniqueBrush brush(::CreateSolidBrush(color.ref()));
+    ::FillRect(dc, &rc, brush.get());
+}
+
+void frameRect(HDC dc, const RECT& rc, Rgb color) {
+    UniqueBrush brush(::CreateSolidBrush(color.ref()));
+    ::FrameRect(dc, &rc, brush.get());
+}
 
 ControlPlace ControlPlace::designed(HWND parent, int id, int left, int top, int width, int height, bool visible) {
     return {parent, id, Window::dp(left), Window::dp(top), Window::dp(width), Window::dp(height), visible};
@@ -183,7 +183,7 @@ bool reflectToControl(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
 void Label::create(const ControlPlace& place, const std::wstring& text, HFONT font, const Style& style) {
     style_ = style;
     background_.reset(::CreateSolidBrush(style.background.ref()));
-    createControl(place, L"STATIC", SS_LEFT | SS_NOPREFIX | (style.clickable ? SS_NOTIFY : 0), 0, text);
+    createControl(place, L"STATIC", (style.centered ? SS_CENTER : SS_LEFT) | SS_NOPREFIX | (style.clickable ? SS_NOTIFY : 0), 0, text);
     setFont(font);
 }
 
@@ -279,7 +279,7 @@ void FlatButton::create(const ControlPlace& place, const std::wstring& text, HFO
 
 void FlatButton::paint(HDC dc, const RECT& rc, bool hot, bool pressed, bool focused, bool disabled) {
     const Rgb face = disabled ? style_.disabledFace : pressed ? style_.pressed : hot ? style_.hot : style_.face;
-    fill(dc, rc, face);
+    fillRect(dc, rc, face);
     drawText(dc, font(), captionW(), rc, style_.text, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     if (focused) {
         RECT inner = rc;
@@ -385,7 +385,7 @@ bool FlatComboBox::onDrawItem(const DRAWITEMSTRUCT& item) {
         return true;
     }
     const bool selected = (item.itemState & ODS_SELECTED) != 0;
-    fill(item.hDC, item.rcItem, selected ? kComboHighlight : Rgb{255, 255, 255});
+    fillRect(item.hDC, item.rcItem, selected ? kComboHighlight : Rgb{255, 255, 255});
     if (item.itemID != static_cast<UINT>(-1)) {
         RECT text = item.rcItem;
         text.left += Window::dp(kComboTextIndent);
@@ -399,8 +399,8 @@ void FlatComboBox::paintFace(HDC dc) {
     RECT rc{};
     ::GetClientRect(hwnd(), &rc);
     const bool focused = ::GetFocus() == hwnd();
-    fill(dc, rc, Rgb{255, 255, 255});
-    frame(dc, rc, focused ? kComboHighlight : kComboFrame);
+    fillRect(dc, rc, Rgb{255, 255, 255});
+    frameRect(dc, rc, focused ? kComboHighlight : kComboFrame);
     const int index = selectedIndex();
     if (index >= 0) {
         RECT text = rc;
@@ -483,8 +483,8 @@ LRESULT FlatGauge::onControlMessage(UINT msg, WPARAM wp, LPARAM lp) {
     HDC dc = ::BeginPaint(hwnd(), &ps);
     RECT rc{};
     ::GetClientRect(hwnd(), &rc);
-    fill(dc, rc, kGaugeBack);
-    frame(dc, rc, kGaugeFrame);
+    fillRect(dc, rc, kGaugeBack);
+    frameRect(dc, rc, kGaugeFrame);
     const auto high = static_cast<std::int64_t>(::SendMessageW(hwnd(), PBM_GETRANGE, FALSE, 0));
     const auto low = static_cast<std::int64_t>(::SendMessageW(hwnd(), PBM_GETRANGE, TRUE, 0));
     const auto pos = static_cast<std::int64_t>(::SendMessageW(hwnd(), PBM_GETPOS, 0, 0));
@@ -493,7 +493,7 @@ LRESULT FlatGauge::onControlMessage(UINT msg, WPARAM wp, LPARAM lp) {
         ::InflateRect(&bar, -1, -1);
         const std::int64_t inner = bar.right - bar.left;
         bar.right = bar.left + static_cast<LONG>(inner * std::min(pos - low, high - low) / (high - low));
-        fill(dc, bar, kGaugeFill);
+        fillRect(dc, bar, kGaugeFill);
     }
     ::EndPaint(hwnd(), &ps);
     return 0;

@@ -18,6 +18,10 @@
 
 namespace orvo {
 
+// A rectangle filled, or framed with a 1-pixel line, in a plain colour.
+void fillRect(HDC dc, const RECT& rc, Rgb color);
+void frameRect(HDC dc, const RECT& rc, Rgb color);
+
 // Where a control goes: its parent, id and place in the parent's client area,
 // in screen pixels.
 struct ControlPlace {
@@ -96,6 +100,7 @@ public:
         Rgb color{30, 30, 30};
         Rgb background{240, 240, 240};
         bool autoSize = true;
+        bool centered = false;  // text centred in the label's width
         bool clickable = false;
         HCURSOR cursor = nullptr;
     };

@@ -2,6 +2,8 @@
 
 #include <wincodec.h>
 
+#include <string>
+
 #include "support/ui/dib.h"
 #include "support/win32/com_ptr.h"
 #include "support/win32/win_error.h"
@@ -9,7 +11,11 @@
 
 namespace orvo {
 
-Bitmap32 decodePng(const void* data, size_t size) {
+namespace {
+
+// Decodes a picture of the given container format (PNG, JPEG); anything
+// else is refused, whatever WIC could make of it.
+Bitmap32 decodePicture(const void* data, size_t size, const GUID& containerFormat, const char* kind) {
     if (size > 0x7FFFFFFF) throw AppError(wideToGbk(L"图片过大"));
     ComPtr<IWICImagingFactory> factory;
     throwIfFailed(::CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
@@ -21,16 +27,19 @@ Bitmap32 decodePng(const void* data, size_t size) {
                   "WIC stream");
     ComPtr<IWICBitmapDecoder> decoder;
     throwIfFailed(factory->CreateDecoderFromStream(stream.get(), nullptr, WICDecodeMetadataCacheOnDemand, decoder.put()),
-                  "PNG decoder");
+                  std::string(kind) + " decoder");
+    GUID format{};
+    throwIfFailed(decoder->GetContainerFormat(&format), std::string(kind) + " decoder");
+    if (!::IsEqualGUID(format, containerFormat)) throw AppError(wideToGbk(L"图片格式不符：") + kind);
     ComPtr<IWICBitmapFrameDecode> frame;
-    throwIfFailed(decoder->GetFrame(0, frame.put()), "PNG frame");
+    throwIfFailed(decoder->GetFrame(0, frame.put()), std::string(kind) + " frame");
     ComPtr<IWICFormatConverter> converter;
     throwIfFailed(factory->CreateFormatConverter(converter.put()), "WIC converter");
     throwIfFailed(converter->Initialize(frame.get(), GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone, nullptr, 0.0,
                                         WICBitmapPaletteTypeCustom),
                   "WIC converter");
     UINT width = 0, height = 0;
-    throwIfFailed(converter->GetSize(&width, &height), "PNG size");
+    throwIfFailed(converter->GetSize(&width, &height), std::string(kind) + " size");
     if (width == 0 || height == 0 || width > 4096 || height > 4096) throw AppError(wideToGbk(L"不支持的图片尺寸"));
 
     void* bits = nullptr;
@@ -38,10 +47,18 @@ Bitmap32 decodePng(const void* data, size_t size) {
     result.bitmap = createTopDownDib(nullptr, static_cast<int>(width), static_cast<int>(height), &bits);
     throwLastErrorIf(!result.bitmap, "CreateDIBSection");
     const UINT stride = width * 4;
-    throwIfFailed(converter->CopyPixels(nullptr, stride, stride * height, static_cast<BYTE*>(bits)), "PNG pixels");
+    throwIfFailed(converter->CopyPixels(nullptr, stride, stride * height, static_cast<BYTE*>(bits)), std::string(kind) + " pixels");
     result.width = static_cast<int>(width);
     result.height = static_cast<int>(height);
     return result;
+}
+
+}  // namespace
+
+Bitmap32 decodePng(const void* data, size_t size) { return decodePicture(data, size, GUID_ContainerFormatPng, "PNG"); }
+
+Bitmap32 decodeJpeg(const void* data, size_t size) {
+    return decodePicture(data, size, GUID_ContainerFormatJpeg, "JPEG");
 }
 
 Bitmap32 loadPngResource(int resourceId) {

@@ -1,5 +1,5 @@
 #pragma once
-// PNG pictures stored as RCDATA resources, decoded with the platform's codecs
+// PNG pictures stored as RCDATA resources, and JPEG pictures, decoded with the platform's codecs
 // (WIC) into 32-bit premultiplied DIB sections ready for AlphaBlend.
 #include <windows.h>
 
@@ -13,8 +13,11 @@ struct Bitmap32 {
     int height = 0;
 };
 
-// Decodes PNG bytes; throws ComError when they are not a picture WIC can read.
+// Decodes PNG bytes; throws ComError when they are not a picture WIC can
+// read, AppError when they are a picture of another kind.
 Bitmap32 decodePng(const void* data, size_t size);
+// The same for JPEG bytes.
+Bitmap32 decodeJpeg(const void* data, size_t size);
 // Decodes the RCDATA resource of this executable with the given id.
 Bitmap32 loadPngResource(int resourceId);
 

@@ -2,6 +2,7 @@
 // embedded workbooks answer with), its document list, its events, quitting.
 #include <algorithm>
 #include "class_ids.h"
+#include "control_window.h"
 #include "journal.h"
 #include "object_model.h"
 #include "office_objects.h"
@@ -29,6 +30,7 @@ ApplicationObject::~ApplicationObject() = default;
 
 ComPtr<ApplicationObject> ApplicationObject::start(Suite suite) {
     auto app = ComPtr<ApplicationObject>::attach(new ApplicationObject(suite, false));
+    if (suite == Suite::Word) app->window_ = std::make_unique<WordWindow>(*app);
     runningApplications().push_back(app);
     return app;
 }
@@ -74,11 +76,11 @@ DocumentObject& ApplicationObject::requireActiveDocument() const {
     return *active_;
 }
 
-void ApplicationObject::attach(DocumentObject* doc, bool owned) {
+void ApplicationObject::attach(DocumentObject* doc, bool owned, bool activateNow) {
     if (std::any_of(documents_.begin(), documents_.end(), [&](const Entry& e) { return e.doc == doc; })) return;
     if (owned) doc->AddRef();
     documents_.push_back({doc, owned});
-    activate(doc);
+    if (activateNow) activate(doc);
 }
 
 void ApplicationObject::detach(DocumentObject* doc, bool fireEvents) {
@@ -96,6 +98,7 @@ void ApplicationObject::detach(DocumentObject* doc, bool fireEvents) {
 void ApplicationObject::activate(DocumentObject* doc) {
     if (active_ == doc) return;
     active_ = doc;
+    refreshWindow();
     fireApplicationEvent(kEventDocumentChange, L"DocumentChange");
 }
 
@@ -119,8 +122,12 @@ ComPtr<DocumentObject> ApplicationObject::openFile(const std::wstring& path, boo
     doc->loadFromFile(fullPath, readOnly);
     doc->app_ = ComPtr<ApplicationObject>(this);
     doc->joined_ = true;
-    attach(doc.get(), true);
-    if (doc->joined_) doc->fireDocumentEvent(kEventOpen, L"Open");
+    // Word's order: the document's Open, then the application's
+    // DocumentChange. A sink that moves to the active document at
+    // DocumentChange never sees the Open of the document it moves to.
+    attach(doc.get(), true, false);
+    doc->fireDocumentEvent(kEventOpen, L"Open");
+    if (doc->joined_) activate(doc.get());
     return doc;
 }
 
@@ -145,11 +152,30 @@ void ApplicationObject::quit(bool saveChanges) {
         for (const auto& e : std::vector<Entry>(documents_))
             if (!e.doc->saved) e.doc->save();
     ended_ = true;
+    std::vector<std::wstring> files;
+    for (const auto& e : documents_)
+        if (!e.doc->path.empty()) files.push_back(e.doc->path);
     while (!documents_.empty()) documents_.back().doc->close(false, false);
+    holdFilesAfterQuit(files);
+    window_.reset();
     fireApplicationEvent(kEventQuit, L"Quit");
     appEvents_.unadviseAll();
     auto& list = runningApplications();
     list.erase(std::remove_if(list.begin(), list.end(), [&](const auto& a) { return a.get() == this; }), list.end());
+}
+
+void ApplicationObject::setVisible(bool show) {
+    visible = show;
+    if (window_) window_->setVisible(show);
+}
+
+void ApplicationObject::setCaption(std::wstring text) {
+    caption = std::move(text);
+    refreshWindow();
+}
+
+void ApplicationObject::refreshWindow() {
+    if (window_) window_->refresh();
 }
 
 void ApplicationObject::fireApplicationEvent(DISPID id, const wchar_t* name) {

@@ -5,11 +5,20 @@
 #include "fake_office_control.h"
 #include "journal.h"
 #include "office_objects.h"
+#include "support/win32/unique.h"
 
 namespace orvo::fake {
 namespace {
 
 HWND controlWindow = nullptr;
+UINT lingerMs = 0;
+constexpr UINT_PTR kLingerTimer = 1;
+
+// Files Word still holds after quitting, until the linger timer ends.
+std::vector<UniqueFile>& lingeringFiles() {
+    static auto* files = new std::vector<UniqueFile>();
+    return *files;
+}
 
 LRESULT openFromCopyData(const COPYDATASTRUCT* data) {
     if (!data || data->dwData != ORVO_FAKE_OFFICE_OPEN_COPYDATA || !data->lpData) return ORVO_FAKE_OFFICE_FAILED;
@@ -29,7 +38,13 @@ LRESULT openFromCopyData(const COPYDATASTRUCT* data) {
 
 LRESULT CALLBACK controlWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_COPYDATA) return openFromCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lp));
-    if (msg >= ORVO_FAKE_OFFICE_SAVE && msg <= ORVO_FAKE_OFFICE_QUERY) return handleControlMessage(msg, wp, lp);
+    if (msg >= ORVO_FAKE_OFFICE_SAVE && msg <= ORVO_FAKE_OFFICE_LINGER) return handleControlMessage(msg, wp, lp);
+    if (msg == WM_TIMER && wp == kLingerTimer) {
+        ::KillTimer(hwnd, kLingerTimer);
+        journalLine(L"Control.LingerEnded");
+        lingeringFiles().clear();
+        return 0;
+    }
     if (msg == WM_NCDESTROY && hwnd == controlWindow) controlWindow = nullptr;
     return ::DefWindowProcW(hwnd, msg, wp, lp);
 }
@@ -56,6 +71,14 @@ void ensureControlWindow() {
     // from other processes.
     controlWindow = ::CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, ORVO_FAKE_OFFICE_CONTROL_CLASS, title.c_str(),
                                       WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, moduleHandle(), nullptr);
+}
+
+void holdFilesAfterQuit(const std::vector<std::wstring>& paths) {
+    if (lingerMs == 0 || paths.empty() || !controlWindow) return;
+    for (const auto& path : paths)
+        lingeringFiles().emplace_back(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    ::SetTimer(controlWindow, kLingerTimer, lingerMs, nullptr);
 }
 
 LRESULT handleControlMessage(UINT message, WPARAM wParam, LPARAM) {
@@ -117,6 +140,10 @@ LRESULT handleControlMessage(UINT message, WPARAM wParam, LPARAM) {
         journalLine(L"Control.Activate(" + std::to_wstring(wParam) + L")");
         if (!app || wParam < 1 || wParam > app->documentCount()) return ORVO_FAKE_OFFICE_NOTHING;
         app->activate(app->document(wParam - 1));
+        return ORVO_FAKE_OFFICE_DONE;
+    case ORVO_FAKE_OFFICE_LINGER:
+        journalLine(L"Control.Linger(" + std::to_wstring(wParam) + L")");
+        lingerMs = static_cast<UINT>(wParam);
         return ORVO_FAKE_OFFICE_DONE;
     case ORVO_FAKE_OFFICE_QUERY:
         return app ? static_cast<LRESULT>(app->documentCount()) : ORVO_FAKE_OFFICE_NOTHING;

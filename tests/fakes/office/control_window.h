@@ -2,6 +2,8 @@
 // The hidden window through which tests act as the user of Word would
 // (save, edit, close, quit, open, new): see fake_office_control.h.
 #include <windows.h>
+#include <string>
+#include <vector>
 
 namespace orvo::fake {
 
@@ -11,6 +13,10 @@ HINSTANCE moduleHandle();
 // time; later calls do nothing. Called when the first object is made, so
 // the window lives on the program's user-interface thread.
 void ensureControlWindow();
+
+// Keeps these files open (readable by others, not writable) for the time
+// ORVO_FAKE_OFFICE_LINGER set, from the moment Word has quit.
+void holdFilesAfterQuit(const std::vector<std::wstring>& paths);
 
 // What the window does for each message; exposed for the window procedure
 // and for direct use. Returns an ORVO_FAKE_OFFICE_* result.

@@ -3,6 +3,7 @@
 //
 //   fake_office_ctl.exe [--pid N] [--timeout MS] COMMAND
 //   COMMAND: save | edit | close [--save] | quit [--save] | new | activate N | query | open PATH
+//            | linger MS   (keep the files open MS milliseconds after the next quit)
 //
 // Prints the window's answer. Exit status: 0 done (for query: the number of
 // open documents is printed), 1 nothing to act on, 2 refused, 3 no control
@@ -32,7 +33,7 @@ BOOL CALLBACK collect(HWND hwnd, LPARAM lp) {
 }
 
 int usage() {
-    fwprintf(stderr, L"usage: fake_office_ctl [--pid N] [--timeout MS] save|edit|close [--save]|quit [--save]|new|activate N|query|open PATH\n");
+    fwprintf(stderr, L"usage: fake_office_ctl [--pid N] [--timeout MS] save|edit|close [--save]|quit [--save]|new|activate N|query|open PATH|linger MS\n");
     return 6;
 }
 
@@ -60,6 +61,7 @@ int wmain(int argc, wchar_t** argv) {
     else if (command == L"new") message = ORVO_FAKE_OFFICE_NEW;
     else if (command == L"query") message = ORVO_FAKE_OFFICE_QUERY;
     else if (command == L"activate" && words.size() > 1) message = ORVO_FAKE_OFFICE_ACTIVATE, wParam = wcstoul(words[1].c_str(), nullptr, 10);
+    else if (command == L"linger" && words.size() > 1) message = ORVO_FAKE_OFFICE_LINGER, wParam = wcstoul(words[1].c_str(), nullptr, 10);
     else if (command == L"open" && words.size() > 1) message = WM_COPYDATA, openPath = words[1];
     else return usage();
 

@@ -358,6 +358,7 @@ void DocumentObject::changed() {
 
 void DocumentObject::repaint() {
     if (window_) ::InvalidateRect(window_, nullptr, TRUE);
+    if (joined_ && app_ && app_->activeDocument() == this) app_->refreshWindow();
 }
 
 void DocumentObject::notifyViewChange() {

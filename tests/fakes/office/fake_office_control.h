@@ -40,12 +40,15 @@ enum {
     ORVO_FAKE_OFFICE_ACTIVATE = WM_APP + 0x0F06,
     // Returns the number of documents open in Word, or ORVO_FAKE_OFFICE_NOTHING
     // when no Word application is running.
-    ORVO_FAKE_OFFICE_QUERY = WM_APP + 0x0F07
+    ORVO_FAKE_OFFICE_QUERY = WM_APP + 0x0F07,
+    // From now on, Word keeps the files of its documents open for wParam
+    // milliseconds after it has quit, as real Word sometimes does (0: not).
+    ORVO_FAKE_OFFICE_LINGER = WM_APP + 0x0F08
 };
 
 // WM_COPYDATA with this dwData opens a file as File > Open would: lpData is
-// the UTF-16 path, NUL-terminated. Fires DocumentChange (3), then document
-// Open (5) on the new document. Returns the same result codes.
+// the UTF-16 path, NUL-terminated. Fires document Open (5) on the new
+// document, then DocumentChange (3), as Word does. Returns the same result codes.
 #define ORVO_FAKE_OFFICE_OPEN_COPYDATA 0x4F464F50u
 
 #define ORVO_FAKE_OFFICE_DONE 1

@@ -11,6 +11,7 @@
 #include <docobj.h>
 #include <ocidl.h>
 #include <oleidl.h>
+#include <memory>
 #include <string>
 #include <vector>
 #include "connection_point.h"
@@ -19,6 +20,7 @@
 #include "support/win32/com_object.h"
 #include "support/win32/com_ptr.h"
 #include "support/win32/unique.h"
+#include "word_window.h"
 
 namespace orvo::fake {
 
@@ -52,7 +54,9 @@ public:
 
     // Joins a document; owned documents are kept by the application until
     // closed, embedded ones live as long as their container holds them.
-    void attach(DocumentObject* doc, bool owned);
+    // A document that opens joins first and becomes active after its Open
+    // event, as in Word (activateNow false).
+    void attach(DocumentObject* doc, bool owned, bool activateNow = true);
     void detach(DocumentObject* doc, bool fireEvents);
     void activate(DocumentObject* doc);
 
@@ -63,6 +67,13 @@ public:
     void quit(bool saveChanges);
 
     void fireApplicationEvent(DISPID id, const wchar_t* name);
+
+    // Application.Visible and Caption: a Word started through
+    // Word.Application shows them in a window of its own.
+    void setVisible(bool visible);
+    void setCaption(std::wstring text);
+    // Repaints that window after a change of the active document.
+    void refreshWindow();
 
     // Object-model state the member table reads and writes.
     std::wstring caption;
@@ -99,6 +110,7 @@ private:
     std::vector<Entry> documents_;
     DocumentObject* active_ = nullptr;
     ConnectionPoint appEvents_;
+    std::unique_ptr<WordWindow> window_;
 };
 
 class DocumentObject final : public ComObject<IDispatch, IConnectionPointContainer, IOleObject, IDataObject,

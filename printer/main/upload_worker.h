@@ -1,0 +1,76 @@
+#pragma once
+// The upload worker: once the user has saved the document in Word, it goes
+// back to the server on a thread of its own, and the user always sees the
+// outcome (the alert view, or a failure box after which the program ends).
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+
+#include "support/win32/unique.h"
+
+namespace orvo {
+
+class TfrmMain;
+
+// What one upload sends, taken from the main window's request fields when
+// it starts (nothing changes them after intake).
+struct UploadJob {
+    std::string serverUrl;  // FServerUrl
+    std::string fileGuid;   // FFileGuid, exactly as decoded
+    std::string localFile;  // FLocalFile, the full local path
+};
+
+class TMyThread {
+public:
+    // mainWindow and uiCalls (its UiThreadCalls window) are used on the
+    // user-interface thread only, through synchronous calls.
+    TMyThread(UploadJob job, TfrmMain& mainWindow, HWND uiCalls);
+    TMyThread(const TMyThread&) = delete;
+    TMyThread& operator=(const TMyThread&) = delete;
+
+    // Starts the thread. The object frees itself when Execute returns, so
+    // the caller keeps the returned thread handle to wait for the end, and
+    // never touches the object again.
+    UniqueHandle Start();
+
+private:
+    static unsigned __stdcall ThreadEntry(void* self);
+    void Execute();
+    void UploadDocument();
+    // The file free and open for reading, others kept from writing it until
+    // the upload ends; an empty handle when it stayed busy or cannot be read.
+    UniqueFile WaitForReleaseAndOpen();
+    std::string Post(const std::string& url, HANDLE file);
+
+    // Failure: the box names the local document, then the program ends.
+    void FailWithBox(const wchar_t* text);
+    void ShowAlert(const std::string& alertText);
+    void CloseMainWindow();
+
+    UploadJob job_;
+    TfrmMain& mainWindow_;
+    HWND uiCalls_;
+};
+
+// The running worker, set by StartUpload; the worker clears it as it frees itself.
+extern std::atomic<TMyThread*> UploadWorker;
+
+// The MD5 of the file's bytes from its start, as 32 upper-case hex digits.
+// Throws Win32Error when the file cannot be read.
+std::string FileMD5(HANDLE file);
+
+// True while another program holds the file so that it cannot be opened for
+// exclusive use; false when there is no such file.
+bool IsFileInUse(const std::string& path);
+
+// The failure box texts, for the worker's boxes and the tests that press them.
+inline constexpr wchar_t kUploadBoxCaption[] = L"同步错误";
+inline constexpr wchar_t kUploadFileInUse[] = L"上传文件被占用，请重试。";
+inline constexpr wchar_t kUploadNoConnection[] = L"无法连接服务器，请重新上传文件。";
+inline constexpr wchar_t kUploadReplyNotUnderstood[] =
+    L"无法识别服务器的回复，不能确认文件已上传保存，请重新上传文件。";
+// The line that names the local document under a failure text.
+std::wstring uploadFailureText(const wchar_t* text, const std::string& localFile);
+
+}  // namespace orvo

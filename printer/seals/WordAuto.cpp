@@ -1,0 +1,429 @@
+#include "seals/WordAuto.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include "application.h"
+#include "main/frm_Main.h"
+#include "seals/seal_control_ids.h"
+#include "seals/seal_list.h"
+#include "support/win32/dispatch.h"
+#include "support/net/http_client.h"
+#include "support/win32/win_error.h"
+#include "support/win32/win_text.h"
+
+namespace orvo {
+namespace {
+
+constexpr int kLeft = 20, kTop = 160, kWidth = 118, kHeight = 306;
+constexpr int kAlertWidth = 500, kAlertHeight = 150;
+constexpr int kDragStripHeight = 9;
+constexpr int kRowHeight = 100;
+constexpr unsigned kReadTimeoutMs = 5000;
+constexpr Rgb kBorder{128, 128, 128};
+constexpr Rgb kDragStrip{160, 160, 160};
+constexpr wchar_t kFontFace[] = L"微软雅黑";
+constexpr wchar_t kSealHint[] = L"请选择印章并进行盖章";
+
+// Word's constants for pasting a seal.
+constexpr int kWdCharacter = 1, kWdExtend = 1;
+constexpr int kWdWrapFront = 3;
+constexpr int kMsoBringInFrontOfText = 4;
+constexpr int kWhite = 0xFFFFFF;
+
+Rgb buttonFace() {
+    const COLORREF face = ::GetSysColor(COLOR_BTNFACE);
+    return Rgb{GetRValue(face), GetGValue(face), GetBValue(face)};
+}
+
+ControlPlace place(HWND parent, int id, int left, int top, int width, int height, bool visible = true) {
+    return ControlPlace{parent, id, left, top, width, height, visible};
+}
+
+void showSealLoadFailure(HWND owner) {
+    ::MessageBoxW(owner, L"无法读取印章文件，请重新打开。", L"同步错误", MB_OK | MB_ICONERROR);
+}
+
+// The clipboard while another program may hold it for a moment.
+class OpenClipboardScope {
+public:
+    explicit OpenClipboardScope(HWND owner) {
+        for (int attempt = 0; attempt < 50 && !(open_ = ::OpenClipboard(owner)); ++attempt) ::Sleep(10);
+        throwLastErrorIf(!open_, "OpenClipboard");
+    }
+    ~OpenClipboardScope() {
+        if (open_) ::CloseClipboard();
+    }
+    OpenClipboardScope(const OpenClipboardScope&) = delete;
+    OpenClipboardScope& operator=(const OpenClipboardScope&) = delete;
+
+private:
+    BOOL open_ = FALSE;
+};
+
+// A seal on the clipboard as a bitmap (CF_BITMAP) for as long as the scope
+// lives; the clipboard is emptied when it ends, also after a failure.
+class SealOnClipboard {
+public:
+    SealOnClipboard(HWND owner, const Bitmap32& seal) : owner_(owner) {
+        UniqueBitmap bitmap = opaqueCopy(seal);
+        OpenClipboardScope open(owner_);
+        ::EmptyClipboard();
+        throwLastErrorIf(!::SetClipboardData(CF_BITMAP, bitmap.get()), "SetClipboardData");
+        bitmap.release();  // the clipboard owns it now
+    }
+    ~SealOnClipboard() {
+        try {
+            OpenClipboardScope open(owner_);
+            ::EmptyClipboard();
+        } catch (...) {
+        }
+    }
+    SealOnClipboard(const SealOnClipboard&) = delete;
+    SealOnClipboard& operator=(const SealOnClipboard&) = delete;
+
+private:
+    // The picture at its own size on white, as a device-dependent bitmap.
+    static UniqueBitmap opaqueCopy(const Bitmap32& seal) {
+        WindowDc screen(nullptr);
+        UniqueBitmap bitmap(::CreateCompatibleBitmap(screen.get(), seal.width, seal.height));
+        throwLastErrorIf(!bitmap, "CreateCompatibleBitmap");
+        UniqueMemoryDc dc(::CreateCompatibleDC(screen.get()));
+        throwLastErrorIf(!dc, "CreateCompatibleDC");
+        SelectObjectScope select(dc.get(), bitmap.get());
+        drawBitmap(dc.get(), seal, RECT{0, 0, seal.width, seal.height}, RGB(255, 255, 255));
+        return bitmap;
+    }
+    HWND owner_;
+};
+
+std::vector<std::uint8_t> fetch(HttpClient& client, const std::string& url) {
+    return runPumpedResult<std::vector<std::uint8_t>>([&](UiQueue&) { return client.get(url); });
+}
+
+}  // namespace
+
+TfrmWord::TfrmWord(TfrmMain& mainWindow) : main_(mainWindow) {
+    INITCOMMONCONTROLSEX hintClasses{sizeof hintClasses, ICC_BAR_CLASSES};
+    ::InitCommonControlsEx(&hintClasses);
+    background_.reset(::CreateSolidBrush(buttonFace().ref()));
+    ClassParams cls{ctl::kSealClass};
+    CreateParams params;
+    params.style = WS_POPUP | WS_CLIPCHILDREN;
+    params.exStyle = WS_EX_TOPMOST;
+    params.title = ctl::kSealCaption;
+    params.x = dp(kLeft);
+    params.y = dp(kTop);
+    params.width = dp(kWidth);
+    params.height = dp(kHeight);
+    create(cls, params);
+
+    font_ = makeFont(kFontFace, dp(12));
+    alertFont_ = makeFont(kFontFace, dp(14));
+    HWND self = hwnd();
+    DrawGrid1.create(place(self, ctl::DrawGrid1, dp(8), dp(16), dp(101), dp(201)), dp(kRowHeight));
+    FlatSpeedButton1.create(place(self, ctl::FlatSpeedButton1, dp(8), dp(224), dp(101), dp(33)), L"盖 章", font_.get(), {});
+    FlatSpeedButton2.create(place(self, ctl::FlatSpeedButton2, dp(8), dp(264), dp(101), dp(33)), L"上 传", font_.get(), {});
+    Btn_OK.create(place(self, ctl::Btn_OK, dp(128), dp(224), dp(101), dp(33)), L"关 闭", font_.get(), {});
+    Label::Style alert{Rgb{30, 30, 30}, buttonFace()};
+    alert.autoSize = false;
+    alert.centered = true;
+    Label_Alert.create(place(self, ctl::Label_Alert, dp(2), dp(40), dp(kWidth - 4), dp(48), false), L"",
+                       alertFont_.get(), alert);
+
+    hints_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, self, nullptr,
+                               ::GetModuleHandleW(nullptr), nullptr);
+    addHint(FlatSpeedButton1, kSealHint);
+    addHint(Btn_OK, kSealHint);
+
+    DrawGrid1.onSelectCell = [this](int row) { DrawGrid1SelectCell(row); };
+    FlatSpeedButton1.onClick = [this] { FlatSpeedButton1Click(); };
+    FlatSpeedButton2.onClick = [this] { FlatSpeedButton2Click(); };
+    Btn_OK.onClick = [this] { Btn_OKClick(); };
+    main_.SetUploadAlertView([this](const std::string& alertText) {
+        AlertText = alertText;
+        ShowAlert();
+    });
+    FormCreate();
+}
+
+TfrmWord::~TfrmWord() {
+    EndWordLink();
+    if (hwnd()) ::DestroyWindow(hwnd());
+}
+
+void TfrmWord::addHint(const Control& control, const wchar_t* text) {
+    if (!hints_) return;
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = hwnd();
+    tool.uId = reinterpret_cast<UINT_PTR>(control.hwnd());
+    tool.lpszText = const_cast<wchar_t*>(text);
+    ::SendMessageW(hints_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+// ---- Event handlers
+
+void TfrmWord::FormCreate() {
+    Seals.clear();
+    DrawGrid1.setPictures(&Seals);
+    ::SetWindowPos(hwnd(), nullptr, dp(kLeft), dp(kTop), dp(kWidth), dp(kHeight), SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TfrmWord::Show() {
+    if (::IsWindowVisible(hwnd())) return;
+    FormShow();
+}
+
+void TfrmWord::FormShow() {
+    NormalizeTopMosts();
+    RECT rc{};
+    ::GetWindowRect(hwnd(), &rc);
+    ::SetWindowPos(hwnd(), HWND_TOPMOST, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, SWP_SHOWWINDOW);
+    ::UpdateWindow(hwnd());
+    LoadSeals();
+}
+
+void TfrmWord::NormalizeTopMosts() {
+    struct Context {
+        HWND self;
+    } context{hwnd()};
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND window, LPARAM lp) WINAPI -> BOOL {
+            const auto* c = reinterpret_cast<const Context*>(lp);
+            if (window != c->self && ::IsWindowVisible(window) &&
+                (::GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOPMOST))
+                ::SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&context));
+}
+
+void TfrmWord::Close() { FormClose(); }
+
+void TfrmWord::CloseByUser() {
+    // Closing the alert view is its "关 闭".
+    if (alertShown_) {
+        Btn_OKClick();
+        return;
+    }
+    // The strip closed by the user: decide as after Word's quit, so the run
+    // does not go on with no window left.
+    FormClose();
+    FinishDocument();
+}
+
+void TfrmWord::FormClose() {
+    EndWordLink();
+    ::ShowWindow(hwnd(), SW_HIDE);
+}
+
+void TfrmWord::FormDestroy() { Seals.clear(); }
+
+void TfrmWord::FormMouseDown() {
+    // Let the system move the borderless window as if its caption were dragged.
+    ::ReleaseCapture();
+    ::SendMessageW(hwnd(), WM_SYSCOMMAND, 0xF012, 0);
+}
+
+void TfrmWord::DrawGrid1SelectCell(int row) { SelectedSeal = row; }
+
+void TfrmWord::FlatSpeedButton1Click() {
+    // Without Word (it could not open the document) there is nothing to stamp.
+    if (Seals.empty() || !WordLink) return;
+    const size_t seal = static_cast<size_t>(std::clamp<int>(SelectedSeal, 0, static_cast<int>(Seals.size()) - 1));
+    SealOnClipboard onClipboard(hwnd(), Seals[seal]);
+    PasteSeal();
+}
+
+void TfrmWord::FlatSpeedButton2Click() { FinishDocument(); }
+
+void TfrmWord::Btn_OKClick() { main_.Close(); }
+
+void TfrmWord::DocumentOpened() { SetTrackRevisions(); }
+
+// ---- Word
+
+void TfrmWord::StartWordLink() {
+    if (WordLink) return;
+    auto link = std::make_unique<TWordObject>();
+    link->SetCaption("orvo ZUN!");
+    link->SetVisible(true);
+    link->SetOnQuit([this](TWordObject*) { guardEvent(hwnd(), [this] { WordQuit(); }); });
+    link->SetOnDocumentChange(nullptr);
+    link->SetOnDocumentNew(nullptr);
+    link->SetOnDocumentOpen([this](TWordObject*) { guardEvent(hwnd(), [this] { DocumentOpened(); }); });
+    link->SetOnDocumentClose(nullptr);
+    WordLink = std::move(link);
+}
+
+void TfrmWord::EndWordLink() noexcept {
+    // The reference is cleared first, so nothing can end the link twice.
+    std::unique_ptr<TWordObject> link = std::move(WordLink);
+    if (!link) return;
+    // Word may raise Quit while the link asks it to quit: that is no user's
+    // quit and starts no decision.
+    endingLink_ = true;
+    link.reset();
+    endingLink_ = false;
+}
+
+void TfrmWord::WordQuit() {
+    if (!endingLink_) FinishDocument();
+}
+
+bool TfrmWord::OpenDocument(const std::string& path, bool trackRevisions) {
+    OpenedStamp = GetFileStamp(path);
+    try {
+        if (!WordLink) throw AppError("No Word");
+        WordLink->OpenFile(path);
+        if (trackRevisions) SetTrackRevisions();
+        return true;
+    } catch (const std::exception&) {
+        ::MessageBoxW(hwnd(), L"请退出所有Word程序再尝试打开文件...", kApplicationTitle, MB_OK);
+        EndWordLink();
+        return false;
+    }
+}
+
+void TfrmWord::SetTrackRevisions() {
+    Dispatch word(ComPtr<IDispatch>(WordLink ? WordLink->WordApp() : nullptr));
+    if (!word) return;
+    word.object(L"ActiveDocument").put(L"ShowRevisions", true);
+    word.object(L"ActiveDocument").put(L"TrackRevisions", true);
+}
+
+void TfrmWord::PasteSeal() {
+    // Each statement takes the selection afresh, as Word's own macros do.
+    Dispatch word(ComPtr<IDispatch>(WordLink->WordApp()));
+    auto selection = [&] { return word.object(L"Selection"); };
+    auto pasted = [&] { return selection().object(L"InlineShapes").object(L"Item", 1); };
+    selection().call(L"Paste");
+    selection().call(L"MoveLeft", kWdCharacter, 1, kWdExtend);
+    pasted().object(L"PictureFormat").put(L"TransparentBackground", true);
+    pasted().object(L"PictureFormat").put(L"TransparencyColor", kWhite);
+    pasted().object(L"Fill").put(L"Visible", false);
+    pasted().object(L"ConvertToShape").call(L"Select");
+    selection().object(L"ShapeRange").object(L"WrapFormat").put(L"Type", kWdWrapFront);
+    selection().object(L"ShapeRange").call(L"ZOrder", kMsoBringInFrontOfText);
+}
+
+void TfrmWord::FinishDocument() {
+    if (finishing_) return;
+    finishing_ = true;
+    struct Reset {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset{finishing_};
+
+    EndWordLink();
+    if (GetFileStamp(DocumentPath) != OpenedStamp) {
+        main_.StartUpload();
+        Close();
+    } else if (Mode != "Edit") {
+        AlertText = wideToGbk(L"您没有对投标文件进行盖章，请重新进行操作！");
+        ShowAlert();
+    } else {
+        Close();
+        main_.Close();
+    }
+}
+
+// ---- Seals
+
+void TfrmWord::LoadSeals() {
+    if (SealListUrl.empty()) return;
+    HttpSettings settings;
+    settings.readTimeoutMs = kReadTimeoutMs;
+    HttpClient client(settings);
+    std::vector<Bitmap32> loaded;
+    try {
+        const std::vector<std::uint8_t> reply = fetch(client, SealListUrl);
+        for (const std::string& url :
+             sealPictureUrls(std::string_view(reinterpret_cast<const char*>(reply.data()), reply.size()))) {
+            const std::vector<std::uint8_t> picture = fetch(client, wideToGbk(utf8ToWide(url)));
+            loaded.push_back(decodeJpeg(picture.data(), picture.size()));
+        }
+    } catch (const WaitCancelled&) {
+        return;  // the program is ending
+    } catch (const std::exception&) {
+        // A failed download, a reply that is no seal list, a picture that is
+        // no JPEG: the grid keeps what it shows.
+        showSealLoadFailure(hwnd());
+        return;
+    }
+    Seals = std::move(loaded);
+    DrawGrid1.setRowCount(static_cast<int>(Seals.size()));
+    SelectedSeal = DrawGrid1.selectedRow();
+}
+
+// ---- The alert view
+
+void TfrmWord::ShowAlert() {
+    alertShown_ = true;
+    Btn_OK.setVisible(true);
+    Label_Alert.setVisible(true);
+    DrawGrid1.setVisible(false);
+    FlatSpeedButton1.setVisible(false);
+    const int width = dp(kAlertWidth), height = dp(kAlertHeight);
+    Label_Alert.setCaption(AlertText);
+    const RECT label = Label_Alert.bounds();
+    Label_Alert.setBounds(dp(2), dp(40), width - dp(4), label.bottom - label.top);
+    const RECT button = Btn_OK.bounds();
+    const int buttonWidth = button.right - button.left;
+    Btn_OK.setBounds((width - buttonWidth) / 2, height - dp(50), buttonWidth, button.bottom - button.top);
+    const int left = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+    const int top = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+    ::SetWindowPos(hwnd(), nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    ::InvalidateRect(hwnd(), nullptr, TRUE);
+    Show();
+}
+
+// ---- Painting and messages
+
+void TfrmWord::paintShapes(HDC dc) {
+    RECT client{};
+    ::GetClientRect(hwnd(), &client);
+    // Shape1: the window's border over the button face.
+    ::FillRect(dc, &client, background_.get());
+    frameRect(dc, client, kBorder);
+    // Shape2: the drag strip along the top.
+    fillRect(dc, RECT{dp(1), dp(1), client.right - dp(1), dp(1) + dp(kDragStripHeight)}, kDragStrip);
+}
+
+LRESULT TfrmWord::onMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    LRESULT reflected = 0;
+    if (reflectToControl(msg, wp, lp, reflected)) return reflected;
+    switch (msg) {
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = ::BeginPaint(hwnd(), &ps);
+        paintShapes(dc);
+        ::EndPaint(hwnd(), &ps);
+        return 0;
+    }
+    case WM_SIZE:
+        ::InvalidateRect(hwnd(), nullptr, TRUE);
+        return 0;
+    case WM_LBUTTONDOWN:
+        // The form and both shapes (painted on it) move the window.
+        guardEvent(hwnd(), [this] { FormMouseDown(); });
+        return 0;
+    case WM_CLOSE:
+        guardEvent(hwnd(), [this] { CloseByUser(); });
+        return 0;
+    case WM_DESTROY:
+        guardEvent(nullptr, [this] { FormDestroy(); });
+        return 0;
+    default:
+        return defaultProc(msg, wp, lp);
+    }
+}
+
+}  // namespace orvo

@@ -1,0 +1,297 @@
+"""Sign and edit modes from outside: the seal strip and its seals, stamping
+into the document Word (the Office substitute) has open, the decision after
+Word has quit (upload, the not-stamped alert, or the quiet end), revision
+tracking in edit mode, and what happens when Word cannot open the file.
+
+Until the upload worker lands, the program marks the start of an upload
+with a GET to the upload address carrying "startupload=1"; the tests look
+for any request to that address after the save."""
+
+import os
+import re
+import subprocess
+import time
+import unittest
+
+from orvo_e2e import (APP_TITLE, BUILD_DIR, WEB, reset_web_journal, screen_size, screenshot, wait_until, web_journal,
+                      wine_path, xdotool)
+from test_download import temp_folder
+from test_print import PrintTestCase, wine
+
+SEAL_CLASS = "TfrmWord"
+WORD_CLASS = "OrvoFakeWordApplication"
+CTL = BUILD_DIR / "tests" / "fakes" / "office" / "fake_office_ctl.exe"
+DIALOG_TITLE = "请选择投标文件进行盖章"
+NOT_STAMPED = "您没有对投标文件进行盖章，请重新进行操作！"
+SEAL_LOAD_FAILED = "无法读取印章文件，请重新打开。"
+CANNOT_OPEN = "请退出所有Word程序再尝试打开文件..."
+# The eight statements of one stamp, as the substitute journals them.
+PASTE_STEPS = [
+    "Application.Selection.Paste()",
+    "Application.Selection.MoveLeft(1, 1, 1)",
+    "Application.Selection.InlineShapes.Item(1).PictureFormat.TransparentBackground = True",
+    "Application.Selection.InlineShapes.Item(1).PictureFormat.TransparencyColor = 16777215",
+    "Application.Selection.InlineShapes.Item(1).Fill.Visible = False",
+    "Application.Selection.InlineShapes.Item(1).ConvertToShape().Select()",
+    "Application.Selection.ShapeRange.WrapFormat.Type = 3",
+    "Application.Selection.ShapeRange.ZOrder(4)",
+]
+
+
+def pictures(path):
+    """The picture lines of a document the substitute wrote in the plain form."""
+    text = path.read_text(encoding="utf-8", errors="replace")
+    return [dict(re.findall(r"(\w+)=(\w+)", line), kind=line.split()[1])
+            for line in text.splitlines() if line.startswith("picture: ")]
+
+
+def pixel(shot, x, y):
+    out = subprocess.run(["convert", str(shot), "-format", f"%[fx:int(255*p{{{x},{y}}}.r)],"
+                          f"%[fx:int(255*p{{{x},{y}}}.g)],%[fx:int(255*p{{{x},{y}}}.b)]", "info:"],
+                         stdout=subprocess.PIPE, check=True, timeout=30).stdout.decode()
+    return tuple(int(v) for v in out.split(","))
+
+
+class SealTestCase(PrintTestCase):
+    def setUp(self):
+        super().setUp()
+        reset_web_journal()
+        self.upload_path = f"/upload/{self.folder}"
+
+    # ---- starting the flows
+    def start_sign(self, file_name="sign.docx", seals="/seals/list", *docgen):
+        """Sign mode on a local document chosen in the open dialog."""
+        self.document(file_name, *docgen)
+        local = self.web_dir / file_name
+        request = (f"orvo:cmd=signf&filename=none&title=t&server={WEB}{self.upload_path}"
+                   f"&seals={WEB}{seals}&guid={self.folder}&x=0")
+        program = self.start(request, env={"ORVO_FAKE_OFFICE_JOURNAL": str(self.journal_path)})
+        found = xdotool("search", "--sync", "--onlyvisible", "--pid", program.proc.pid, "--name",
+                        f"^{DIALOG_TITLE}$", timeout=30).split()
+        self.assertTrue(found, "the open dialog")
+        xdotool("windowfocus", "--sync", found[0])
+        xdotool("type", "--delay", "5", wine_path(local))
+        xdotool("key", "Return")
+        return program, local
+
+    def start_edit(self, file_type, file_name="edit.docx", *docgen):
+        url = self.document(file_name, *docgen)
+        request = (f"orvo:cmd=editf&filename={url}&title=t&server={WEB}{self.upload_path}"
+                   f"&type={file_type}&guid={self.folder}&x=0")
+        return self.start(request, env={"ORVO_FAKE_OFFICE_JOURNAL": str(self.journal_path)})
+
+    # ---- the seal window and Word
+    def strip(self, timeout_ms=15000):
+        return self.ui("find", "--class", SEAL_CLASS, "--visible", timeout_ms=timeout_ms)["window"]
+
+    def seal_controls(self):
+        r = self.ui("controls", "--class", SEAL_CLASS)
+        return r["window"], {c["name"]: c for c in r["controls"] if c["name"]}
+
+    def click(self, name):
+        self.ui("click", "--class", SEAL_CLASS, name)
+
+    def word(self, *command):
+        out = wine(CTL, *command)
+        return out.returncode
+
+    def wait_word_open(self):
+        wait_until(lambda: any(l.startswith("Event Application.DocumentChange") for l in self.journal()), 20,
+                   message="Word opened the document")
+
+    def upload_requests(self):
+        return [e for e in web_journal() if e["path"] == self.upload_path]
+
+    def assertAlertView(self, text):
+        window, controls = self.seal_controls()
+        width, height = screen_size()
+        rect = window["rect"]
+        self.assertEqual((rect["width"], rect["height"]), (500, 150))
+        self.assertEqual((rect["left"], rect["top"]), ((width - 500) // 2, (height - 150) // 2))
+        self.assertEqual(controls["Label_Alert"]["text"], text)
+        client = window["client"]
+
+        def shown(c):
+            box = c["in_parent"]
+            return c["visible"] and box["left"] < client["width"] and box["top"] < client["height"]
+        self.assertEqual(sorted(n for n, c in controls.items() if shown(c)), ["Btn_OK", "Label_Alert"])
+        ok = controls["Btn_OK"]["in_parent"]
+        self.assertEqual((ok["left"], ok["top"]), ((500 - 101) // 2, 100))
+
+    def close_alert_and_end(self, program):
+        self.click("Btn_OK")
+        self.assertEnds(program)
+
+
+class SignModeTest(SealTestCase):
+    def test_stamping_two_copies_of_the_second_seal_then_saving_reaches_the_upload(self):
+        program, local = self.start_sign()
+        strip = self.strip()
+        self.assertEqual((strip["rect"]["left"], strip["rect"]["top"]), (20, 160))
+        self.assertEqual((strip["rect"]["width"], strip["rect"]["height"]), (118, 306))
+        self.assertTrue(strip["topmost"])
+        self.assertEqual(strip["title"], "orvo")
+        _, controls = self.seal_controls()
+        places = {n: (c["in_parent"]["left"], c["in_parent"]["top"], c["in_parent"]["width"], c["in_parent"]["height"])
+                  for n, c in controls.items()}
+        self.assertEqual(places["DrawGrid1"], (8, 16, 101, 201))
+        self.assertEqual(places["FlatSpeedButton1"], (8, 224, 101, 33))
+        self.assertEqual(places["FlatSpeedButton2"], (8, 264, 101, 33))
+        self.assertEqual(places["Btn_OK"], (128, 224, 101, 33))  # beyond the strip's width
+        self.assertEqual((controls["FlatSpeedButton1"]["text"], controls["FlatSpeedButton2"]["text"]), ("盖 章", "上 传"))
+        self.assertFalse(controls["Label_Alert"]["visible"])
+        self.wait_word_open()
+        word = self.ui("find", "--class", WORD_CLASS, "--visible", timeout_ms=5000)["window"]
+        self.assertEqual(word["title"], "orvo ZUN!")
+        self.assertInOrder([
+            'Application.Caption = "orvo ZUN!"', "Application.Visible = True",
+            f'Application.Documents.Open("{wine_path(local)}", False, False, False, "", "", True, "", "", 0)',
+            "Event Document.Open", "Event Application.DocumentChange", "Application.NormalTemplate.Saved = True"])
+        self.assertFalse([l for l in self.journal() if "TrackRevisions" in l])
+
+        # The server's three seals are listed and drawn; the first is selected.
+        grid = wait_until(lambda: (lambda g: g if g["list"]["count"] == 3 else None)(
+            self.ui("control", "--class", SEAL_CLASS, "DrawGrid1")["control"]), 10, message="three seals")
+        self.assertEqual(grid["list"]["selected"], 0)
+        self.assertEqual(sorted(e["path"] for e in web_journal() if e["path"].startswith("/seals/img/")),
+                         ["/seals/img/oval", "/seals/img/round", "/seals/img/square"])
+        self.ui("pick", "--class", SEAL_CLASS, "DrawGrid1", "--index", "1")
+        time.sleep(0.5)
+        shot = screenshot(self.workdir / "strip.png")
+        grid = self.ui("control", "--class", SEAL_CLASS, "DrawGrid1")["control"]
+        row = grid["list"]["item_height"]
+        left = grid["rect"]["left"]
+        top = grid["rect"]["top"] + (1 - grid["list"]["top"]) * row  # the second row, maybe scrolled up
+        self.assertEqual(pixel(shot, left + 2, top + 2), (255, 0, 0))          # the selected cell
+        self.assertEqual(pixel(shot, left, top), (210, 210, 210))              # its frame
+        self.assertEqual(pixel(shot, left + 2, top + row + 2), (95, 95, 95))   # the next, unselected
+        self.assertEqual(pixel(shot, left + 5, top + row + 50), (210, 210, 210))  # its picture's frame
+
+        self.click("FlatSpeedButton1")
+        self.wait_journal(PASTE_STEPS[-1], 1)
+        self.click("FlatSpeedButton1")
+        self.wait_journal(PASTE_STEPS[-1], 2)
+        for step in PASTE_STEPS:
+            self.assertEqual(self.journal().count(step), 2, step)
+        self.assertEqual(self.ui("clipboard")["formats"], [])
+
+        # Saved and quit in Word: the upload starts, and the saved file holds
+        # two floating, transparent copies of the same seal.
+        self.assertEqual(self.word("save"), 0)
+        self.assertEqual(self.word("quit"), 0)
+        wait_until(self.upload_requests, 10, message="a request to the upload address")
+        self.assertEqual(self.upload_requests()[0]["params"].get("fileguid"), [self.folder])
+        stamped = pictures(local)
+        self.assertEqual(len(stamped), 2)
+        for p in stamped:
+            self.assertEqual((p["kind"], p["transparent"], p["fill"], p["wrap"], p["zorder"]),
+                             ("floating", "1", "0", "3", "4"))
+        self.assertEqual(stamped[0]["hash"], stamped[1]["hash"])
+        # The worker's result comes back in the alert view.
+        wait_until(lambda: self.ui("find", "--class", SEAL_CLASS, "--visible", timeout_ms=0, check=False), 10,
+                   message="the alert view")
+        self.close_alert_and_end(program)
+
+    def test_quit_without_saving_shows_the_not_stamped_alert(self):
+        program, local = self.start_sign()
+        strip = self.strip()
+        self.wait_word_open()
+        # The drag strip along the top moves the borderless window.
+        x, y = strip["rect"]["left"] + 60, strip["rect"]["top"] + 5
+        xdotool("mousemove", x, y, "mousedown", "1")
+        xdotool("mousemove", x + 30, y + 20)
+        xdotool("mousemove", x + 40, y + 30)
+        xdotool("mouseup", "1")
+        moved = wait_until(lambda: (lambda w: w if w["rect"]["left"] == strip["rect"]["left"] + 40 else None)(
+            self.strip()), 5, message="the strip to follow the drag")
+        self.assertEqual(moved["rect"]["top"], strip["rect"]["top"] + 30)
+        wait_until(lambda: self.ui("control", "--class", SEAL_CLASS, "DrawGrid1")["control"]["list"]["count"] == 3,
+                   10, message="three seals")
+        # "上 传" with a stamp Word never saved: Word closes without it.
+        self.click("FlatSpeedButton1")
+        self.wait_journal(PASTE_STEPS[-1], 1)
+        before = local.read_bytes()
+        self.click("FlatSpeedButton2")
+        self.wait_journal("Event Application.Quit")
+        wait_until(lambda: self.seal_controls()[0]["rect"]["width"] == 500, 10, message="the alert view")
+        self.assertAlertView(NOT_STAMPED)
+        self.assertEqual(local.read_bytes(), before)
+        self.assertEqual(self.journal().count("Event Application.Quit"), 1)
+        self.assertEqual(self.upload_requests(), [])
+        self.close_alert_and_end(program)
+
+    def test_seal_list_failures_show_the_box_and_keep_the_strip_usable(self):
+        for fail in ("status", "notjson", "notjpeg"):
+            with self.subTest(fail=fail):
+                program, _ = self.start_sign(f"sign-{fail}.docx", f"/seals/list?fail={fail}")
+                box = self.ui("msgbox", "--visible", "--title", "同步错误", timeout_ms=15000)
+                self.assertEqual(box["text"], SEAL_LOAD_FAILED)
+                self.ui("press-ok", "--hwnd", box["window"]["hwnd"])
+                self.strip()
+                self.assertEqual(self.ui("control", "--class", SEAL_CLASS, "DrawGrid1")["control"]["list"]["count"], 1)
+                # Nothing to stamp; Word closed by its window then gives the alert.
+                self.click("FlatSpeedButton1")
+                self.ui("close", "--class", WORD_CLASS)
+                wait_until(lambda: self.seal_controls()[0]["rect"]["width"] == 500, 10, message="the alert view")
+                self.assertNotIn(PASTE_STEPS[0], self.journal())
+                self.close_alert_and_end(program)
+                self.journal_path.unlink(missing_ok=True)
+
+    def test_a_document_word_cannot_open_leaves_the_strip_without_word(self):
+        program, _ = self.start_sign("broken.docx", "/seals/list", "--broken")
+        box = self.ui("msgbox", "--visible", "--title", APP_TITLE, timeout_ms=15000)
+        self.assertEqual(box["text"], CANNOT_OPEN)
+        self.ui("press-ok", "--hwnd", box["window"]["hwnd"])
+        self.strip()
+        self.wait_journal("Event Application.Quit")  # the link was ended
+        self.click("FlatSpeedButton1")  # no Word: nothing happens
+        time.sleep(0.5)
+        self.assertNotIn(PASTE_STEPS[0], self.journal())
+        # Closing the strip decides as Word's quit would; closing the alert ends the run.
+        self.ui("close", "--class", SEAL_CLASS)
+        wait_until(lambda: self.seal_controls()[0]["rect"]["width"] == 500, 10, message="the alert view")
+        self.assertAlertView(NOT_STAMPED)
+        self.ui("close", "--class", SEAL_CLASS)
+        self.assertEnds(program)
+
+
+class EditModeTest(SealTestCase):
+    def test_type_1_tracks_revisions_and_a_save_in_the_same_two_seconds_reaches_the_upload(self):
+        program = self.start_edit("1")
+        self.wait_word_open()
+        self.wait_journal("Document.TrackRevisions = True")
+        self.assertInOrder(["Document.ShowRevisions = True", "Document.TrackRevisions = True"])
+        opened = next(l for l in self.journal() if l.startswith("Application.Documents.Open("))
+        local = temp_folder() / re.search(r'\\([^\\"]+)"', opened).group(1)
+        before, original = local.stat(), local.read_bytes()
+        # A save that leaves the size as it was and lands 100 ns after the
+        # opening, in the same 2-second slot of DOS time: still a change.
+        self.assertEqual(self.word("save"), 0)
+        local.write_bytes(original)
+        os.utime(local, ns=(before.st_atime_ns, before.st_mtime_ns + 100))
+        self.assertEqual(self.word("quit"), 0)
+        wait_until(self.upload_requests, 10, message="a request to the upload address")
+        wait_until(lambda: self.ui("find", "--class", SEAL_CLASS, "--visible", timeout_ms=0, check=False), 10,
+                   message="the alert view")
+        self.close_alert_and_end(program)
+
+    def test_other_types_leave_tracking_off_and_an_unsaved_quit_ends_quietly(self):
+        program = self.start_edit("0")
+        self.wait_word_open()
+        self.ui("find", "--class", WORD_CLASS, "--visible", timeout_ms=5000)
+        time.sleep(0.5)
+        self.assertFalse([l for l in self.journal() if "TrackRevisions" in l])
+        self.ui("close", "--class", WORD_CLASS)  # the user closes Word's window
+        self.assertEnds(program)
+        self.assertEqual(self.upload_requests(), [])
+
+    def test_a_report_word_cannot_open_ends_the_program_after_the_box(self):
+        program = self.start_edit("1", "broken.docx", "--broken")
+        box = self.ui("msgbox", "--visible", "--title", APP_TITLE, timeout_ms=15000)
+        self.assertEqual(box["text"], CANNOT_OPEN)
+        self.ui("press-ok", "--hwnd", box["window"]["hwnd"])
+        self.assertEnds(program)
+
+
+if __name__ == "__main__":
+    unittest.main()
