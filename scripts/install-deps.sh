@@ -6,7 +6,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  libgcrypt-mingw-w64-dev libgpg-error-mingw-w64-dev libgcrypt20-dev libgpg-error-dev
+  libgcrypt-mingw-w64-dev libgpg-error-mingw-w64-dev libgcrypt20-dev libgpg-error-dev libz-mingw-w64-dev
   nlohmann-json3-dev googletest libgtest-dev
   wine wine64 xvfb xauth x11-utils xdotool imagemagick
   locales fonts-wqy-microhei

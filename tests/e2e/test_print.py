@@ -18,6 +18,8 @@ from orvo_e2e import BUILD_DIR, ENV, MAIN_CLASS, TEST_ROOT, WEB, wait_until, win
 from test_download import EXPANDED, PRINTING, READY, FlowTestCase, temp_folder
 
 DOCGEN = BUILD_DIR / "tests" / "fakes" / "office" / "fake_office_docgen.exe"
+# Documents a real office suite wrote (see the folder's make.sh).
+GENUINE_DIR = Path(__file__).resolve().parents[1] / "data" / "genuine"
 PDF_DIR = Path(os.environ.get("ORVO_CUPS_PDF_DIR", Path.home() / "PDF"))
 DEVICE_KEY = r"HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows"
 # The Word and Excel document classes the substitute serves.
@@ -182,6 +184,42 @@ class DirectPrintTest(PrintTestCase):
                 self.assertEqual(self.wait_jobs(stem + "-title"), ["Printer_A"])
                 self.assertEqual(self.label(), READY)
                 self.assertEqual(sum(1 for l in self.journal() if l.startswith("OleObject.DoVerb")), 1)
+                program.kill()
+
+
+class GenuineDocumentTest(PrintTestCase):
+    # file: (class, its stored title, the start of its text). Embedded, a
+    # genuine document keeps no file name: its title names the print job.
+    DOCUMENTS = {
+        "genuine-word97.doc": ("Word.Document.8", "genuine-doc-title", "GENUINE-DOC-BODY"),
+        "genuine-excel97.xls": ("Excel.Sheet.5", "genuine-xls-title", "GENUINE-XLS-BODY"),
+        "genuine-word.docx": ("Word.Document.12", "genuine-docx-title", "GENUINE-DOCX-BODY"),
+        "genuine-excel.xlsx": ("Excel.Sheet.12", "genuine-xlsx-title", "GENUINE-XLSX-BODY"),
+    }
+
+    def test_documents_of_a_real_office_suite_print_on_the_chosen_printer(self):
+        for name, (progid, title, body) in self.DOCUMENTS.items():
+            with self.subTest(document=name):
+                self.journal_path.unlink(missing_ok=True)
+                served = self.token("g") + Path(name).suffix
+                shutil.copyfile(GENUINE_DIR / name, self.web_dir / served)
+                # The title is the same in every run: only new jobs count.
+                earlier = {number for number, _ in jobs_titled(title)}
+                program, window = self.start_printing(f"{WEB}/files/flows/{self.folder}/{served}")
+                self.choose("Printer_B")
+                self.click("btn_PrintFile")
+                self.wait_journal(f'Print("{title}", "Printer_B")')
+                jobs = wait_until(lambda: [(n, q) for n, q in jobs_titled(title) if n not in earlier and q] or None,
+                                  30, step=0.2, message=f"a new job titled {title}")
+                self.assertIn("Printer_B", [queue for _, queue in jobs])
+                self.assertIn(f'Create("{progid}")', self.journal())
+                # The page shows what was read from the document itself.
+                number = max(n for n, q in jobs if q == "Printer_B")
+                pdf = next(PDF_DIR.glob(f"{title}*-job_{number}.pdf"))
+                text = subprocess.run(["pdftotext", str(pdf), "-"], stdout=subprocess.PIPE, timeout=20).stdout.decode()
+                self.assertIn(body, text)
+                self.assertEqual(self.label(), PRINTING)
+                self.assertIsNone(self.box(window["pid"]))
                 program.kill()
 
 

@@ -11,11 +11,16 @@ if(WIN32)
   # builds on its own.
   add_library(orvo_fake_office_common STATIC
     ${_fo}/document_format.cpp
+    ${_fo}/genuine_documents.cpp
+    ${_fo}/zip_package.cpp
     ${_fo}/journal.cpp
     ${_fo}/sample_documents.cpp
     ${CMAKE_SOURCE_DIR}/printer/support/win32/win_text.cpp)
   target_include_directories(orvo_fake_office_common PUBLIC ${_fo} ${CMAKE_SOURCE_DIR}/printer)
-  target_link_libraries(orvo_fake_office_common PUBLIC ole32 oleaut32 uuid)
+  # zlib (Debian's libz-mingw-w64-dev, static) inflates the parts of genuine
+  # ".docx" and ".xlsx" packages.
+  find_library(ORVO_MINGW_ZLIB NAMES libz.a z REQUIRED)
+  target_link_libraries(orvo_fake_office_common PUBLIC ${ORVO_MINGW_ZLIB} ole32 oleaut32 uuid)
 
   add_library(orvo_fake_office SHARED
     ${_fo}/server.cpp
@@ -55,8 +60,10 @@ if(WIN32)
         fakes/office/tests/printing_test.cpp
         fakes/office/tests/journal_test.cpp
         fakes/office/tests/registration_test.cpp
+        fakes/office/tests/genuine_test.cpp
       LIBS orvo_fake_office_common ole32 oleaut32 uuid user32 gdi32 winspool comdlg32 winhttp advapi32)
     set_target_properties(fake_office_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${ORVO_FAKE_OFFICE_DIR})
     add_dependencies(fake_office_tests orvo_fake_office fake_office_docgen fake_office_ctl)
+    target_compile_definitions(fake_office_tests PRIVATE "ORVO_GENUINE_DIR=\"Z:${CMAKE_SOURCE_DIR}/tests/data/genuine\"")
   endif()
 endif()

@@ -100,13 +100,19 @@ HRESULT noted(const std::wstring& line, HRESULT hr) {
 
 HRESULT faultResult(const DispatchFault& f) { return f.hr == DISP_E_EXCEPTION ? f.scode : f.hr; }
 
+Suite suiteOf(const CLSID& clsid) {
+    Suite suite = Suite::Word;
+    suiteOfClass(clsid, suite);
+    return suite;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- lifetime
 
 DocumentObject::DocumentObject(const CLSID& clsid, bool embedded)
     : clsid_(clsid),
-      suite_((clsid == kClsidExcelSheet8 || clsid == kClsidExcelSheet12) ? Suite::Excel : Suite::Word),
+      suite_(suiteOf(clsid)),
       embedded_(embedded),
       label_(suite_ == Suite::Word ? L"Document" : L"Workbook"),
       docEvents_(this, kDiidDocumentEvents) {
@@ -344,6 +350,8 @@ void DocumentObject::typeLine(const std::wstring& line) {
 
 void DocumentObject::changed() {
     saved = false;
+    // Edited, a genuine document is saved in the substitute's own form.
+    content.original.reset();
     repaint();
     notifyViewChange();
 }

@@ -5,9 +5,11 @@
 #include <cstdlib>
 #include <system_error>
 #include "class_ids.h"
+#include "genuine_documents.h"
 #include "support/win32/com_ptr.h"
 #include "support/win32/unique.h"
 #include "support/win32/win_text.h"
+#include "zip_package.h"
 
 namespace orvo::fake {
 namespace {
@@ -78,6 +80,39 @@ std::wstring extensionOf(std::wstring_view name) {
     std::wstring ext(name.substr(dot));
     for (auto& c : ext) c = static_cast<wchar_t>(towlower(c));
     return ext;
+}
+
+bool hasMagic(std::string_view bytes) {
+    if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.remove_prefix(3);
+    return bytes.substr(0, kMagic.size()) == kMagic && (bytes.size() == kMagic.size() || bytes[kMagic.size()] == '\n' ||
+                                                         bytes[kMagic.size()] == '\r');
+}
+
+// The substitute's own content stream, else a document a real office suite
+// wrote (genuine set). Keeping a genuine compound file is left to the caller.
+HRESULT readContent(IStorage* storage, Suite suite, DocumentContent& content, bool& genuine) {
+    std::string bytes;
+    HRESULT hr = readStreamBytes(storage, contentStreamName(suite), bytes);
+    genuine = FAILED(hr) || !hasMagic(bytes);
+    if (genuine) return readGenuineStorage(storage, suite, content);
+    try {
+        DocumentContent parsed = parse(bytes);
+        if (parsed.suite != suite) return STG_E_DOCFILECORRUPT;
+        content = std::move(parsed);
+    } catch (const FormatError&) {
+        return STG_E_DOCFILECORRUPT;
+    }
+    return S_OK;
+}
+
+void writeWholeFile(const std::wstring& path, const std::string& bytes) {
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) throwWin32(::GetLastError(), path);
+    DWORD written = 0;
+    if (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+        written != bytes.size())
+        throwWin32(::GetLastError(), path);
 }
 
 }  // namespace
@@ -152,6 +187,16 @@ DocumentContent parse(std::string_view bytes) {
 
 const wchar_t* contentStreamName(Suite suite) { return suite == Suite::Word ? L"WordDocument" : L"Workbook"; }
 
+bool suiteOfClass(const CLSID& clsid, Suite& suite) {
+    if (clsid == kClsidWordDocument8 || clsid == kClsidWordDocument12 || clsid == kClsidWordDocument6)
+        suite = Suite::Word;
+    else if (clsid == kClsidExcelSheet8 || clsid == kClsidExcelSheet12 || clsid == kClsidExcelSheet5)
+        suite = Suite::Excel;
+    else
+        return false;
+    return true;
+}
+
 bool classForFileName(std::wstring_view fileName, CLSID& clsid, Suite& suite) {
     std::wstring ext = extensionOf(fileName);
     if (ext == L".doc") clsid = kClsidWordDocument8, suite = Suite::Word;
@@ -172,8 +217,28 @@ std::wstring baseName(std::wstring_view path) {
     return std::wstring(slash == std::wstring_view::npos ? path : path.substr(slash + 1));
 }
 
+HRESULT readStreamBytes(IStorage* storage, const wchar_t* name, std::string& bytes) {
+    ComPtr<IStream> stream;
+    HRESULT hr = storage->OpenStream(name, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, stream.put());
+    if (FAILED(hr)) return hr;
+    STATSTG stat{};
+    hr = stream->Stat(&stat, STATFLAG_NONAME);
+    if (FAILED(hr)) return hr;
+    if (stat.cbSize.QuadPart > kMaxContent) return STG_E_DOCFILECORRUPT;
+    bytes.assign(static_cast<size_t>(stat.cbSize.QuadPart), '\0');
+    ULONG read = 0;
+    hr = stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &read);
+    if (FAILED(hr)) return hr;
+    bytes.resize(read);
+    return S_OK;
+}
+
 HRESULT writeStorage(IStorage* storage, const CLSID& clsid, const DocumentContent& content) {
     if (!storage) return E_POINTER;
+    if (content.original) {
+        HRESULT hr = writeGenuineStorage(storage, *content.original);
+        return FAILED(hr) ? hr : ::WriteClassStg(storage, clsid);
+    }
     HRESULT hr = ::WriteClassStg(storage, clsid);
     if (FAILED(hr)) return hr;
     ComPtr<IStream> stream;
@@ -197,62 +262,22 @@ HRESULT readStorage(IStorage* storage, DocumentContent& content) {
     HRESULT hr = storage->Stat(&stat, STATFLAG_NONAME);
     if (FAILED(hr)) return hr;
     Suite suite = Suite::Word;
-    if (stat.clsid == kClsidExcelSheet8 || stat.clsid == kClsidExcelSheet12) suite = Suite::Excel;
-    ComPtr<IStream> stream;
-    hr = storage->OpenStream(contentStreamName(suite), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, stream.put());
+    suiteOfClass(stat.clsid, suite);
+    DocumentContent read;
+    bool genuine = false;
+    hr = readContent(storage, suite, read, genuine);
     if (FAILED(hr)) return hr;
-    STATSTG streamStat{};
-    hr = stream->Stat(&streamStat, STATFLAG_NONAME);
-    if (FAILED(hr)) return hr;
-    if (streamStat.cbSize.QuadPart > kMaxContent) return STG_E_DOCFILECORRUPT;
-    std::string bytes(static_cast<size_t>(streamStat.cbSize.QuadPart), '\0');
-    ULONG read = 0;
-    hr = stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &read);
-    if (FAILED(hr)) return hr;
-    bytes.resize(read);
-    try {
-        DocumentContent parsed = parse(bytes);
-        if (parsed.suite != suite) return STG_E_DOCFILECORRUPT;
-        content = std::move(parsed);
-    } catch (const FormatError&) {
-        return STG_E_DOCFILECORRUPT;
+    if (genuine && !read.original) {
+        auto original = std::make_shared<OriginalDocument>();
+        hr = storageToBytes(storage, original->bytes);
+        if (FAILED(hr)) return hr;
+        read.original = std::move(original);
     }
+    content = std::move(read);
     return S_OK;
 }
 
-void writeDocumentFile(const std::wstring& path, const CLSID& clsid, const DocumentContent& content) {
-    if (isCompoundFileName(path)) {
-        ComPtr<IStorage> storage;
-        HRESULT hr = ::StgCreateDocfile(path.c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0,
-                                        storage.put());
-        if (SUCCEEDED(hr)) hr = writeStorage(storage.get(), clsid, content);
-        if (SUCCEEDED(hr)) hr = storage->Commit(STGC_DEFAULT);
-        if (FAILED(hr)) throwWin32(static_cast<DWORD>(hr), path);
-        return;
-    }
-    std::string bytes = serialize(content);
-    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) throwWin32(::GetLastError(), path);
-    DWORD written = 0;
-    if (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-        written != bytes.size())
-        throwWin32(::GetLastError(), path);
-}
-
-DocumentContent readDocumentFile(const std::wstring& path, Suite expected) {
-    if (::StgIsStorageFile(path.c_str()) == S_OK) {
-        ComPtr<IStorage> storage;
-        HRESULT hr = ::StgOpenStorage(path.c_str(), nullptr, STGM_READ | STGM_SHARE_DENY_WRITE, nullptr, 0,
-                                      storage.put());
-        if (FAILED(hr)) throwWin32(static_cast<DWORD>(hr), path);
-        DocumentContent c;
-        hr = readStorage(storage.get(), c);
-        if (hr == STG_E_DOCFILECORRUPT || hr == STG_E_FILENOTFOUND) throw FormatError("not a document of this kind");
-        if (FAILED(hr)) throwWin32(static_cast<DWORD>(hr), path);
-        if (c.suite != expected) throw FormatError("document belongs to the other application");
-        return c;
-    }
+std::string readWholeFile(const std::wstring& path) {
     UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) throwWin32(::GetLastError(), path);
@@ -264,13 +289,55 @@ DocumentContent readDocumentFile(const std::wstring& path, Suite expected) {
     if (!bytes.empty() && !::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr))
         throwWin32(::GetLastError(), path);
     bytes.resize(read);
-    if (bytes.size() >= 4 && bytes.compare(0, 4, "PK\x03\x04") == 0) {
-        DocumentContent c;
-        c.suite = expected;
-        c.name = baseName(path);
-        return c;
+    return bytes;
+}
+
+void writeDocumentFile(const std::wstring& path, const CLSID& clsid, const DocumentContent& content) {
+    const std::wstring ext = extensionOf(path);
+    const bool compoundName = ext == L".doc" || ext == L".xls";
+    const bool packageName = ext == L".docx" || ext == L".xlsx";
+    if (content.original && (content.original->package ? !compoundName : !packageName)) {
+        writeWholeFile(path, content.original->bytes);
+        return;
     }
-    DocumentContent c = parse(bytes);
+    if (compoundName) {
+        ComPtr<IStorage> storage;
+        HRESULT hr = ::StgCreateDocfile(path.c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0,
+                                        storage.put());
+        DocumentContent own = content;
+        own.original.reset();
+        if (SUCCEEDED(hr)) hr = writeStorage(storage.get(), clsid, own);
+        if (SUCCEEDED(hr)) hr = storage->Commit(STGC_DEFAULT);
+        if (FAILED(hr)) throwWin32(static_cast<DWORD>(hr), path);
+        return;
+    }
+    writeWholeFile(path, serialize(content));
+}
+
+DocumentContent readDocumentFile(const std::wstring& path, Suite expected) {
+    const std::string bytes = readWholeFile(path);
+    DocumentContent c;
+    if (looksLikeCompoundFile(bytes)) {
+        ComPtr<IStorage> storage;
+        HRESULT hr = storageFromBytes(bytes, storage);
+        if (FAILED(hr)) throwWin32(static_cast<DWORD>(hr), path);
+        // The class decides the application; a file without a known one is
+        // read as the application that opens it would.
+        STATSTG stat{};
+        Suite suite = expected;
+        if (SUCCEEDED(storage->Stat(&stat, STATFLAG_NONAME))) suiteOfClass(stat.clsid, suite);
+        if (suite != expected) throw FormatError("document belongs to the other application");
+        bool genuine = false;
+        hr = readContent(storage.get(), suite, c, genuine);
+        if (hr == STG_E_DOCFILECORRUPT || hr == STG_E_FILENOTFOUND) throw FormatError("not a document of this kind");
+        if (FAILED(hr)) throwWin32(static_cast<DWORD>(hr), path);
+        // A genuine one is kept exactly as the file holds it.
+        if (genuine && !c.original) c.original = std::make_shared<OriginalDocument>(OriginalDocument{false, bytes});
+    } else if (looksLikeZip(bytes)) {
+        c = readGenuinePackage(bytes, expected);
+    } else {
+        c = parse(bytes);
+    }
     if (c.suite != expected) throw FormatError("document belongs to the other application");
     return c;
 }

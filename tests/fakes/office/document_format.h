@@ -1,8 +1,10 @@
 #pragma once
-// What a document holds and how it is kept on disk. Compound documents
-// (".doc", ".xls") are structured storage of the document's class with one
-// content stream; the newer formats (".docx", ".xlsx") are the same content
-// as a plain file. The content is UTF-8 text:
+// What a document holds and how it is kept on disk. The substitute's own
+// compound documents (".doc", ".xls") are structured storage of the
+// document's class with one content stream; its newer formats (".docx",
+// ".xlsx") are the same content as a plain file. Documents a real office
+// suite wrote are read as well (genuine_documents.h). The content is UTF-8
+// text:
 //
 //   ORVO-FAKE-OFFICE 1
 //   kind: word                 (or excel)
@@ -15,6 +17,7 @@
 #include <windows.h>
 #include <objbase.h>
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -37,6 +40,13 @@ struct Picture {
     std::vector<uint8_t> dib;  // the pasted bitmap, for drawing; not kept on disk
 };
 
+// The bytes of a document a real office suite wrote, as they were read: a
+// compound file, or a zip package.
+struct OriginalDocument {
+    bool package = false;
+    std::string bytes;
+};
+
 struct DocumentContent {
     Suite suite = Suite::Word;
     std::wstring name;
@@ -44,6 +54,9 @@ struct DocumentContent {
     std::vector<Picture> pictures;  // inline ones in the order of their marks
     bool trackRevisions = false;
     int protection = -1;
+    // Set while a genuine document is unedited: saving it writes these
+    // bytes, since the substitute cannot write the suite's formats.
+    std::shared_ptr<const OriginalDocument> original;
 };
 
 inline constexpr wchar_t kPictureMark = 0xFFFC;
@@ -59,6 +72,11 @@ DocumentContent parse(std::string_view bytes);
 
 // The content stream's name inside a compound document of the suite.
 const wchar_t* contentStreamName(Suite suite);
+// The suite a document class belongs to; false for other classes.
+bool suiteOfClass(const CLSID& clsid, Suite& suite);
+// A stream's bytes: STG_E_FILENOTFOUND when it is missing,
+// STG_E_DOCFILECORRUPT when it is larger than the substitute reads.
+HRESULT readStreamBytes(IStorage* storage, const wchar_t* name, std::string& bytes);
 // The document class a file of this name gets ("x.docx" -> Word.Document.12).
 bool classForFileName(std::wstring_view fileName, CLSID& clsid, Suite& suite);
 bool isCompoundFileName(std::wstring_view fileName);
@@ -69,9 +87,12 @@ HRESULT writeStorage(IStorage* storage, const CLSID& clsid, const DocumentConten
 // missing and STG_E_DOCFILECORRUPT when it does not parse.
 HRESULT readStorage(IStorage* storage, DocumentContent& content);
 
-// Whole files. Compound or plain by the file name's extension. A plain file
-// that is a zip archive (a real ".docx") loads as an empty document.
-// Failures are FormatError (content) or std::system_error (file system).
+// Whole files. Compound or plain by the file name's extension; an unedited
+// genuine document is written as it was read, unless the name asks for the
+// other form. Reading tells the forms by their bytes. Failures are
+// FormatError (content) or std::system_error (file system).
+// A file's bytes, up to the size the substitute reads.
+std::string readWholeFile(const std::wstring& path);
 void writeDocumentFile(const std::wstring& path, const CLSID& clsid, const DocumentContent& content);
 DocumentContent readDocumentFile(const std::wstring& path, Suite expected);
 

@@ -1,4 +1,4 @@
-// The in-process server: class objects for Word.Application and the four
+// The in-process server: class objects for Word.Application and the six
 // embeddable document classes, and their registration under HKCR.
 #include <windows.h>
 #include <string>
@@ -15,17 +15,21 @@ struct ClassInfo {
     const CLSID* clsid;
     const wchar_t* progId;
     const wchar_t* userType;
-    const wchar_t* extension;  // null for the application
-    const wchar_t* shortType;
+    const wchar_t* shortType;  // null for the application
     const wchar_t* appName;
+    const wchar_t* extension;  // the extension that names this class, if any
 };
 
+// The older document classes take no extension: files of their kind are
+// found by the class their storage carries.
 const ClassInfo kClasses[] = {
     {&kClsidWordApplication, L"Word.Application", L"Microsoft Word Application", nullptr, nullptr, nullptr},
-    {&kClsidWordDocument8, L"Word.Document.8", L"Microsoft Word 97 - 2003 Document", L".doc", L"Document", L"Microsoft Word"},
-    {&kClsidWordDocument12, L"Word.Document.12", L"Microsoft Word Document", L".docx", L"Document", L"Microsoft Word"},
-    {&kClsidExcelSheet8, L"Excel.Sheet.8", L"Microsoft Excel 97-2003 Worksheet", L".xls", L"Worksheet", L"Microsoft Excel"},
-    {&kClsidExcelSheet12, L"Excel.Sheet.12", L"Microsoft Excel Worksheet", L".xlsx", L"Worksheet", L"Microsoft Excel"},
+    {&kClsidWordDocument8, L"Word.Document.8", L"Microsoft Word 97 - 2003 Document", L"Document", L"Microsoft Word", L".doc"},
+    {&kClsidWordDocument12, L"Word.Document.12", L"Microsoft Word Document", L"Document", L"Microsoft Word", L".docx"},
+    {&kClsidWordDocument6, L"Word.Document.6", L"Microsoft Word 6.0 - 7.0 Document", L"Document", L"Microsoft Word", nullptr},
+    {&kClsidExcelSheet8, L"Excel.Sheet.8", L"Microsoft Excel 97-2003 Worksheet", L"Worksheet", L"Microsoft Excel", L".xls"},
+    {&kClsidExcelSheet12, L"Excel.Sheet.12", L"Microsoft Excel Worksheet", L"Worksheet", L"Microsoft Excel", L".xlsx"},
+    {&kClsidExcelSheet5, L"Excel.Sheet.5", L"Microsoft Excel 5.0/95 Worksheet", L"Worksheet", L"Microsoft Excel", nullptr},
 };
 
 std::wstring guidText(const GUID& guid) {
@@ -119,13 +123,13 @@ extern "C" HRESULT __stdcall DllRegisterServer() {
         if (s == ERROR_SUCCESS) s = setValue(HKEY_CLASSES_ROOT, key + L"\\ProgID", nullptr, info.progId);
         if (s == ERROR_SUCCESS) s = setValue(HKEY_CLASSES_ROOT, info.progId, nullptr, info.userType);
         if (s == ERROR_SUCCESS) s = setValue(HKEY_CLASSES_ROOT, std::wstring(info.progId) + L"\\CLSID", nullptr, guidText(*info.clsid));
-        if (info.extension) {
+        if (info.shortType) {
             if (s == ERROR_SUCCESS) s = setValue(HKEY_CLASSES_ROOT, key + L"\\Verb\\0", nullptr, L"&Edit,0,2");
             if (s == ERROR_SUCCESS) s = setValue(HKEY_CLASSES_ROOT, key + L"\\Verb\\1", nullptr, L"&Open,0,2");
             if (s == ERROR_SUCCESS) s = setValue(HKEY_CLASSES_ROOT, key + L"\\AuxUserType\\2", nullptr, info.shortType);
             if (s == ERROR_SUCCESS) s = setValue(HKEY_CLASSES_ROOT, key + L"\\AuxUserType\\3", nullptr, info.appName);
-            if (s == ERROR_SUCCESS) s = setValue(HKEY_CLASSES_ROOT, info.extension, nullptr, info.progId);
         }
+        if (info.extension && s == ERROR_SUCCESS) s = setValue(HKEY_CLASSES_ROOT, info.extension, nullptr, info.progId);
         if (s != ERROR_SUCCESS) return HRESULT_FROM_WIN32(s);
     }
     return S_OK;

@@ -68,6 +68,12 @@ TEST_F(RegistrationTest, RegistersTheClassesAgainAndRemovesOnlyItsOwnKeys) {
         EXPECT_EQ(value(root, std::wstring(L"CLSID\\") + d.clsid + L"\\ProgID"), d.progId);
     }
 
+    // The older classes genuine files carry are served, and take no extension.
+    for (const wchar_t* clsid : {L"{00020900-0000-0000-C000-000000000046}", L"{00020810-0000-0000-C000-000000000046}"})
+        EXPECT_EQ(value(root, std::wstring(L"CLSID\\") + clsid + L"\\InprocServer32"), dll);
+    EXPECT_EQ(value(root, L"Excel.Sheet.5\\CLSID"), L"{00020810-0000-0000-C000-000000000046}");
+    EXPECT_EQ(value(root, L".xls"), L"Excel.Sheet.8");
+
     // Another program has since taken ".doc": unregistering leaves it.
     UniqueRegKey doc;
     ASSERT_EQ(::RegCreateKeyExW(root, L".doc", 0, nullptr, 0, KEY_WRITE, nullptr, doc.put(), nullptr), ERROR_SUCCESS);
