@@ -89,16 +89,24 @@ std::string hexHandle(HWND h) {
     return buf;
 }
 
+// The text the system keeps for a window, without asking its thread: what a
+// busy window (one inside a long call) still shows in its caption.
+std::wstring storedTextOf(HWND h) {
+    wchar_t text[1024] = {};
+    const int n = ::InternalGetWindowText(h, text, 1024);
+    return std::wstring(text, n > 0 ? static_cast<size_t>(n) : 0);
+}
+
 std::wstring textOf(HWND h) {
     // WM_GETTEXT is marshalled between processes; GetWindowText is not for
     // other programs' controls.
     DWORD_PTR length = 0;
-    if (!::SendMessageTimeoutW(h, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length)) return {};
+    if (!::SendMessageTimeoutW(h, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length)) return storedTextOf(h);
     std::wstring text(length + 1, L'\0');
     DWORD_PTR got = 0;
     if (!::SendMessageTimeoutW(h, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
                                2000, &got))
-        return {};
+        return storedTextOf(h);
     text.resize(got);
     return text;
 }
