@@ -12,6 +12,7 @@ import time
 from pathlib import Path
 
 import orvo_e2e as e2e
+from demo import report_upload, upload_records  # the server's record of an upload
 
 DEMO_DIR = e2e.REPO / "build" / "demo"
 CTL = e2e.BUILD_DIR / "tests" / "fakes" / "office" / "fake_office_ctl.exe"
@@ -58,10 +59,10 @@ def run(request, work):
     return ui, program
 
 
-def sign(work):
+def sign(work, seen):
     document = work / "tender.docx"
     make_document(document, "orvo sign demo")
-    request = (f"orvo:cmd=signf&filename=none&title=t&server={e2e.WEB}/upload/demo"
+    request = (f"orvo:cmd=signf&filename=none&title=t&server={e2e.WEB}/upload/ok0"
                f"&seals={e2e.WEB}/seals/list&guid=demo-sign&x=0")
     say(f"request: {request}")
     ui, program = run(request, work)
@@ -88,6 +89,7 @@ def sign(work):
         say("saved the document in Word")
         wine(CTL, "quit")
         say("quit Word")
+        report_upload(seen)
         wait_alert(ui)
         say(f"the seal window shows: {alert_text(ui)}")
         say(f"screenshot: {e2e.screenshot(DEMO_DIR / 'sign-alert.png')}")
@@ -101,12 +103,12 @@ def sign(work):
         program.kill()
 
 
-def edit(work):
+def edit(work, seen):
     web = e2e.TEST_ROOT / "web"
     web.mkdir(parents=True, exist_ok=True)
     name = f"edit-demo-{int(time.time())}.docx"
     make_document(web / name, "orvo edit demo")
-    request = (f"orvo:cmd=editf&filename={e2e.WEB}/files/{name}&title=t&server={e2e.WEB}/upload/demo"
+    request = (f"orvo:cmd=editf&filename={e2e.WEB}/files/{name}&title=t&server={e2e.WEB}/upload/ok0"
                f"&type=1&guid=demo-edit&x=0")
     say(f"request: {request}")
     ui, program = run(request, work)
@@ -119,6 +121,7 @@ def edit(work):
         say("typed a line and saved in Word (revisions are tracked)")
         wine(CTL, "quit")
         say("quit Word")
+        report_upload(seen)
         wait_alert(ui)
         say(f"the seal window shows: {alert_text(ui)}")
         say(f"screenshot: {e2e.screenshot(DEMO_DIR / 'edit-alert.png')}")
@@ -132,9 +135,6 @@ def main(mode):
     DEMO_DIR.mkdir(parents=True, exist_ok=True)
     work = Path(tempfile.mkdtemp(prefix=f"demo-{mode}-", dir=str(e2e.TEST_ROOT)))
     try:
-        (sign if mode == "sign" else edit)(work)
-        uploads = [e for e in e2e.web_journal() if e["path"] == "/upload/demo"]
-        say(f"requests to the upload address: {len(uploads)}")
+        (sign if mode == "sign" else edit)(work, len(upload_records()))
     finally:
         shutil.rmtree(work, ignore_errors=True)
-    say("done")
