@@ -58,14 +58,19 @@ HINSTANCE moduleHandle() {
     return module;
 }
 
-void ensureControlWindow() {
-    if (controlWindow) return;
+void registerWindowClass(const wchar_t* name, WNDPROC procedure, LPCWSTR cursor) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = controlWindowProc;
+    wc.lpfnWndProc = procedure;
     wc.hInstance = moduleHandle();
-    wc.lpszClassName = ORVO_FAKE_OFFICE_CONTROL_CLASS;
+    if (cursor) wc.hCursor = ::LoadCursorW(nullptr, cursor);
+    wc.lpszClassName = name;
     ::RegisterClassExW(&wc);
+}
+
+void ensureControlWindow() {
+    if (controlWindow) return;
+    registerWindowClass(ORVO_FAKE_OFFICE_CONTROL_CLASS, controlWindowProc);
     std::wstring title = std::wstring(ORVO_FAKE_OFFICE_CONTROL_CLASS) + L" " + std::to_wstring(::GetCurrentProcessId());
     // Hidden top-level rather than message-only, so EnumWindows finds it
     // from other processes.

@@ -9,6 +9,10 @@ namespace orvo::fake {
 
 HINSTANCE moduleHandle();
 
+// Registers a window class of this module (once per name; a repeat is
+// refused by the system and harmless).
+void registerWindowClass(const wchar_t* name, WNDPROC procedure, LPCWSTR cursor = nullptr);
+
 // Creates the process's control window on the calling thread the first
 // time; later calls do nothing. Called when the first object is made, so
 // the window lives on the program's user-interface thread.

@@ -63,16 +63,8 @@ LRESULT CALLBACK pageWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 void registerPageWindowClass() {
-    static bool done = false;
-    if (done) return;
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = pageWindowProc;
-    wc.hInstance = moduleHandle();
-    wc.hCursor = ::LoadCursorW(nullptr, IDC_IBEAM);
-    wc.lpszClassName = kPageWindowClass;
-    ::RegisterClassExW(&wc);
-    done = true;
+    static const bool done = (registerWindowClass(kPageWindowClass, pageWindowProc, IDC_IBEAM), true);
+    (void)done;
 }
 
 struct FormatTraits {

@@ -8,16 +8,8 @@ namespace orvo::fake {
 namespace {
 
 void registerWordWindowClass() {
-    static bool done = false;
-    if (done) return;
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = moduleHandle();
-    wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = kWordWindowClass;
-    ::RegisterClassExW(&wc);
-    done = true;
+    static const bool done = (registerWindowClass(kWordWindowClass, DefWindowProcW, IDC_ARROW), true);
+    (void)done;
 }
 
 }  // namespace
