@@ -94,7 +94,7 @@ class HttpsSealTest(SealTestCase):
     def test_a_certificate_for_another_host_stops_seals_and_upload(self):
         serve_certificate("otherhost")
         program, local = self.start_sign()
-        box = self.ui("msgbox", "--visible", "--title", "同步错误", timeout_ms=15000)
+        box = self.ui("msgbox", "--visible", "--title", "同步错误", timeout_ms=30000)
         first, reason = box["text"].split("\n")
         self.assertEqual(first, SEAL_LOAD_FAILED)
         self.assertRegex(reason, REFUSED)
