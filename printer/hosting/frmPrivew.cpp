@@ -6,8 +6,8 @@
 #include <algorithm>
 
 #include "application.h"
+#include "core/local_name.h"
 #include "hosting/hosting_control_ids.h"
-#include "main/local_name.h"
 #include "resources/resource_ids.h"
 #include "support/ui/font.h"
 #include "support/win32/win_error.h"

@@ -2,7 +2,7 @@
 // The identities and control ids of the preview window and the floating
 // title bar. Stable, so that tests and screen readers can find each control;
 // the UI driver reads these tables to accept controls by name.
-#include "main/control_ids.h"
+#include "support/ui/control_name.h"
 
 namespace orvo::ctl {
 

@@ -2,6 +2,7 @@
 // The main window's identity and the control ids of its children. They are
 // stable, so that tests and screen readers can find each control; the UI
 // driver reads this table to accept controls by name.
+#include "support/ui/control_name.h"
 
 namespace orvo::ctl {
 
@@ -21,11 +22,6 @@ enum MainControl : int {
     FlatComboBox = 1010,
     btn_PrintFile = 1011,
     btn_ViewFile = 1012,
-};
-
-struct ControlName {
-    const char* name;
-    int id;
 };
 
 inline constexpr ControlName kMainControls[] = {

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <new>
 
+#include "core/temp_name.h"
 #include "main/frm_Main.h"
-#include "main/temp_name.h"
 #include "support/portable/container_stream.h"
 #include "support/win32/files.h"
 #include "support/win32/win_error.h"

@@ -6,8 +6,8 @@
 
 #include "application.h"
 #include "build_config.h"
+#include "core/request_intake.h"
 #include "main/control_ids.h"
-#include "main/request_intake.h"
 #include "resources/resource_ids.h"
 #include "seals/WordAuto.h"
 #include "support/portable/delimited_list.h"

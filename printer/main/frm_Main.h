@@ -12,15 +12,16 @@
 #include <string_view>
 #include <vector>
 
-#include "main/request_params.h"
+#include "core/request_params.h"
+#include "seals/seal_host.h"
 #include "support/net/http_client.h"
 #include "support/net/pumped_wait.h"
 #include "support/portable/reentry_guard.h"
 #include "support/ui/controls.h"
 #include "support/ui/drop_shadow.h"
 #include "support/ui/font.h"
-#include "support/ui/window.h"
 #include "support/ui/ui_thread_calls.h"
+#include "support/ui/window.h"
 #include "support/win32/unique.h"
 
 namespace orvo {
@@ -29,7 +30,7 @@ class TfrmXlsOLE;
 class TfrmWord;
 using MemoryBuffer = std::vector<std::uint8_t>;
 
-class TfrmMain : public Window, private RequestFields {
+class TfrmMain : public Window, public SealHost, private RequestFields {
 public:
     TfrmMain();
     ~TfrmMain() override;
@@ -44,7 +45,7 @@ public:
     // show handler runs.
     void Show();
     // Closing the main window ends the program.
-    void Close();
+    void Close() override;
     // Hides the main window and its shadow, for flows that go on in another window.
     void HideWithShadow();
 
@@ -61,10 +62,10 @@ public:
     void ShutDown();
     // Sends FLocalFile back to FServerUrl on the upload worker
     // (upload_worker.cpp); its outcome goes to the upload alert view.
-    void StartUpload();
+    void StartUpload() override;
     // Where the worker's result text is shown, on this thread, while the
     // worker waits. Without one, a plain message box shows it.
-    void SetUploadAlertView(std::function<void(const std::string& alertText)> showAlert);
+    void SetUploadAlertView(std::function<void(const std::string& alertText)> showAlert) override;
 
 protected:
     LRESULT onMessage(UINT msg, WPARAM wp, LPARAM lp) override;

@@ -4,11 +4,11 @@
 // dialog.
 #include <ole2.h>
 
+#include "core/local_name.h"
 #include "hosting/frm_xlsOLE.h"
 #include "main/frm_Main.h"
-#include "main/local_name.h"
-#include "support/win32/files.h"
 #include "support/win32/dispatch.h"
+#include "support/win32/files.h"
 #include "support/win32/win_error.h"
 #include "support/win32/win_text.h"
 

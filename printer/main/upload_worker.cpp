@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "application.h"
+#include "core/upload_reply.h"
 #include "main/frm_Main.h"
-#include "main/upload_reply.h"
 #include "support/net/http_client.h"
 #include "support/portable/md5.h"
 #include "support/ui/ui_thread_calls.h"

@@ -9,9 +9,9 @@
 #include <shlwapi.h>
 
 #include "application.h"
+#include "core/dangerous_types.h"
 #include "hosting/frmPrivew.h"
 #include "hosting/frm_WriteRead_bar.h"
-#include "main/dangerous_types.h"
 #include "main/frm_Main.h"
 #include "support/win32/win_error.h"
 #include "support/win32/win_text.h"

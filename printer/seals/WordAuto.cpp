@@ -5,11 +5,12 @@
 #include <algorithm>
 
 #include "application.h"
-#include "main/frm_Main.h"
+#include "core/seal_list.h"
 #include "seals/seal_control_ids.h"
-#include "seals/seal_list.h"
-#include "support/win32/dispatch.h"
+#include "seals/seal_host.h"
 #include "support/net/http_client.h"
+#include "support/ui/font.h"
+#include "support/win32/dispatch.h"
 #include "support/win32/win_error.h"
 #include "support/win32/win_text.h"
 
@@ -104,7 +105,7 @@ std::vector<std::uint8_t> fetch(HttpClient& client, const std::string& url) {
 
 }  // namespace
 
-TfrmWord::TfrmWord(TfrmMain& mainWindow) : main_(mainWindow) {
+TfrmWord::TfrmWord(SealHost& host) : main_(host) {
     INITCOMMONCONTROLSEX hintClasses{sizeof hintClasses, ICC_BAR_CLASSES};
     ::InitCommonControlsEx(&hintClasses);
     background_.reset(::CreateSolidBrush(buttonFace().ref()));

@@ -20,12 +20,12 @@
 
 namespace orvo {
 
-class TfrmMain;
+class SealHost;
 
 class TfrmWord : public Window {
 public:
-    // The main window starts the upload and ends the program.
-    explicit TfrmWord(TfrmMain& mainWindow);
+    // The host (the main window) starts the upload and ends the program.
+    explicit TfrmWord(SealHost& host);
     ~TfrmWord() override;
 
     // ---- Set by the dispatch before use
@@ -90,7 +90,7 @@ private:
     void paintShapes(HDC dc);
     void addHint(const Control& control, const wchar_t* text);
 
-    TfrmMain& main_;
+    SealHost& main_;
     std::unique_ptr<TWordObject> WordLink;
     // Set while FinishDocument runs: ending the link can raise Word's Quit
     // again, and the decision is taken once.

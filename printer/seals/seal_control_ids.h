@@ -1,7 +1,7 @@
 #pragma once
 // The seal window's identity and the control ids of its children, stable so
 // that tests and screen readers can find each control.
-#include "main/control_ids.h"
+#include "support/ui/control_name.h"
 
 namespace orvo::ctl {
 

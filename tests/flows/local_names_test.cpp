@@ -2,8 +2,8 @@
 // taken from a request, which must never leave the temporary folder.
 #include <gtest/gtest.h>
 
-#include "main/local_name.h"
-#include "main/temp_name.h"
+#include "core/local_name.h"
+#include "core/temp_name.h"
 #include "support/portable/app_error.h"
 
 using namespace orvo;
