@@ -189,7 +189,7 @@ bool Tfrm_Priview::LoadDocument() {
         container.createFromFile(FLocalFile);
     } else {
         try {
-            if (!FPreviewStream) throw AppError("Stream read error");
+            if (!FPreviewStream) throw AppError(wideToGbk(L"读取流出错"));
             container.loadFromBorrowedStream(
                 std::string_view(reinterpret_cast<const char*>(FPreviewStream->data()), FPreviewStream->size()));
         } catch (const std::exception&) {

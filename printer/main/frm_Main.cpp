@@ -290,9 +290,6 @@ void TfrmMain::TerminateViewer() {
     }
 }
 
-// ---- Flows built by later work
-
-
 // ---- Messages
 
 LRESULT TfrmMain::onMessage(UINT msg, WPARAM wp, LPARAM lp) {

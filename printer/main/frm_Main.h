@@ -38,8 +38,6 @@ public:
     // The hidden print host the print flows load reports into; it is
     // created after the main window, as its owner.
     void usePrintHost(TfrmXlsOLE& host) noexcept { printHost_ = &host; }
-    // The request parameters, read-only, for work that needs them elsewhere.
-    const RequestFields& requestFields() const noexcept { return *this; }
 
     // Shows the window; the first time it is centred on the screen and the
     // show handler runs.

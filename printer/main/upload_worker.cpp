@@ -8,8 +8,8 @@
 #include "core/upload_reply.h"
 #include "main/frm_Main.h"
 #include "support/net/http_client.h"
-#include "support/portable/md5.h"
 #include "support/ui/ui_thread_calls.h"
+#include "support/win32/files.h"
 #include "support/win32/win_error.h"
 #include "support/win32/win_text.h"
 
@@ -20,14 +20,11 @@ namespace {
 constexpr int kReleaseChecks = 101;
 constexpr DWORD kReleaseCheckIntervalMs = 100;
 constexpr DWORD kStartDelayMs = 100;
-constexpr DWORD kHashChunkBytes = 256 * 1024;
 // The reply is a short JSON object; a server that has taken the file and
 // then says nothing must not keep the program waiting unseen for ever.
 constexpr unsigned kReplyTimeoutMs = 5 * 60 * 1000;
 constexpr std::uint64_t kMaxReplyBytes = 1 << 20;
 constexpr char kFilePartName[] = "uploaded_file";
-
-bool isSharingViolation(DWORD error) { return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION; }
 
 // Others may go on reading the file, but nobody may change it: the digest
 // and the bytes sent are then the same bytes.
@@ -42,30 +39,6 @@ std::atomic<TMyThread*> UploadWorker{nullptr};
 
 std::wstring uploadFailureText(const wchar_t* text, const std::string& localFile) {
     return std::wstring(text) + L"\n文件：" + gbkToWide(localFile);
-}
-
-bool IsFileInUse(const std::string& path) {
-    const std::wstring wide = gbkToWide(path);
-    if (::GetFileAttributesW(wide.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
-    UniqueFile exclusive(
-        ::CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    // Only another program's handle makes the file busy; a read-only file
-    // that nobody holds can still be read and sent.
-    return !exclusive && isSharingViolation(::GetLastError());
-}
-
-std::string FileMD5(HANDLE file) {
-    LARGE_INTEGER start{};
-    throwLastErrorIf(!::SetFilePointerEx(file, start, nullptr, FILE_BEGIN), "SetFilePointerEx");
-    Md5 md5;
-    std::vector<char> chunk(kHashChunkBytes);
-    for (;;) {
-        DWORD got = 0;
-        throwLastErrorIf(!::ReadFile(file, chunk.data(), kHashChunkBytes, &got, nullptr), "ReadFile");
-        if (got == 0) break;
-        md5.update(chunk.data(), got);
-    }
-    return md5.hexDigest();
 }
 
 // ---- The worker

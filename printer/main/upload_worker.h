@@ -56,14 +56,6 @@ private:
 // The running worker, set by StartUpload; the worker clears it as it frees itself.
 extern std::atomic<TMyThread*> UploadWorker;
 
-// The MD5 of the file's bytes from its start, as 32 upper-case hex digits.
-// Throws Win32Error when the file cannot be read.
-std::string FileMD5(HANDLE file);
-
-// True while another program holds the file so that it cannot be opened for
-// exclusive use; false when there is no such file.
-bool IsFileInUse(const std::string& path);
-
 // The failure box texts, for the worker's boxes and the tests that press them.
 inline constexpr wchar_t kUploadBoxCaption[] = L"同步错误";
 inline constexpr wchar_t kUploadFileInUse[] = L"上传文件被占用，请重试。";

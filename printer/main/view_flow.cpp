@@ -28,13 +28,6 @@ bool isDangerousType(const std::string& extension) {
     return !wide.empty() && ::AssocIsDangerous(wide.c_str()) != FALSE;
 }
 
-// The bar is made at start; should it be missing, one is made and kept.
-TfrmWriteRead_bar& titleBar(TfrmMain& main) {
-    static std::unique_ptr<TfrmWriteRead_bar> spare;
-    if (!frmWriteRead_bar) spare = std::make_unique<TfrmWriteRead_bar>([&main] { main.ShutDown(); });
-    return *frmWriteRead_bar;
-}
-
 }  // namespace
 
 void TfrmMain::btn_ViewFileClick() {
@@ -76,7 +69,7 @@ void TfrmMain::PreviewWordReport() {
 
 void TfrmMain::ViewInAssociatedProgram() {
     if (!PrepareReport(true)) return;
-    TfrmWriteRead_bar& bar = titleBar(*this);
+    TfrmWriteRead_bar& bar = *frmWriteRead_bar;
     bar.lb_FileTitle.setCaption(FFileTitle);
     bar.Show();
     HideWithShadow();

@@ -46,6 +46,17 @@ TEST(ReportFileName, RefusesWhatIsNoPlainFileNameWithTheExtension) {
     EXPECT_EQ(safeReportFileName(std::string(250, 'a') + ".docx", ".docx"), std::string(250, 'a') + ".docx");
 }
 
+TEST(ReportFileName, RefusesANameEndingInADotOrABlankEvenWithoutAnExtensionToCheck) {
+    // Windows drops the trailing dots and blanks: "report." would be saved
+    // as "report", and no extension is there to refuse it instead.
+    for (const char* bad : {"report.", "report ", "report. ", "report..", "\xB1\xA8\xB1\xED."})
+        EXPECT_EQ(safeReportFileName(bad, ""), "") << bad;
+    EXPECT_EQ(safeReportFileName("report", ""), "report");
+    EXPECT_EQ(safeReportFileName("report.x", ""), "report.x");
+    EXPECT_EQ(proposedSaveName("orvo:cmd=viewf&filename=http://h/r/report."), "");
+    EXPECT_EQ(localReportName("report.", "", "20170315143005123.doc"), "20170315143005123.doc");
+}
+
 TEST(ReportFileName, RefusesDeviceNamesInAnyCaseAndWithAnExtension) {
     for (const char* device : {"CON.docx", "con.docx", "Nul.docx", "PRN.docx", "aux.docx", "COM1.docx", "lpt9.docx",
                                "com0.docx", "NUL .docx", "CONIN$.docx", "conout$.docx", "nul.tar.docx", "x\\CON.docx"})
