@@ -110,9 +110,9 @@ TfrmMain::~TfrmMain() {
 
 void TfrmMain::FormCreate() {
     ::SetWindowPos(hwnd(), nullptr, 0, 0, dp(kDesignWidth), 0, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
-    FRequest = Application::firstArgument();
-    FDownloadStream.clear();
-    FPreviewStream.clear();
+    request_.FRequest = Application::firstArgument();
+    request_.FDownloadStream.clear();
+    request_.FPreviewStream.clear();
     FillPrinterList();
 }
 
@@ -156,7 +156,7 @@ void TfrmMain::FormShow() {
     guardEvent(hwnd(), [&] {
         DecodeRequest();
         decoded = true;
-        ParseRequestParameters(FRequest, *this);
+        ParseRequestParameters(request_.FRequest, request_);
         lb_fileName.setCaption(ReadDefaultPrinter());
     });
     // A request that cannot be decoded leaves nothing to do: once its error
@@ -165,33 +165,33 @@ void TfrmMain::FormShow() {
 }
 
 void TfrmMain::DecodeRequest() {
-    if (FRequest.empty()) theApplication()->terminate();
-    FRequest = decodeRequestString(FRequest, kRequestModulusText, kRequestExponentText);
+    if (request_.FRequest.empty()) theApplication()->terminate();
+    request_.FRequest = decodeRequestString(request_.FRequest, kRequestModulusText, kRequestExponentText);
     Timer1.setEnabled(true);
-    FMode = modeOfRequest(FRequest);
+    request_.FMode = modeOfRequest(request_.FRequest);
 }
 
 void TfrmMain::Timer1Timer() {
     Timer1.setEnabled(false);
-    if (FMode == "viewf") {
+    if (request_.FMode == "viewf") {
         SetWindowLayout(false);
         btn_ViewFileClick();
-    } else if (FMode == "editf") {
+    } else if (request_.FMode == "editf") {
         SetWindowLayout(false);
-        if (!PrepareReport(true)) return;
-        OpenReportForEditing();
-    } else if (FMode == "signf") {
+        if (!PrepareReport(request_, true)) return;
+        OpenReportForEditing(request_);
+    } else if (request_.FMode == "signf") {
         SetWindowLayout(false);
         const auto chosen = OpenDialog.execute(hwnd());
         if (!chosen) {
             Close();
             return;
         }
-        FLocalFile = wideToGbk(*chosen);
-        OpenDocumentForSealing();
-    } else if (FMode == "login") {
+        request_.FLocalFile = wideToGbk(*chosen);
+        OpenDocumentForSealing(request_);
+    } else if (request_.FMode == "login") {
         SetWindowLayout(false);
-        UsbKeyLogin(FRequest, hwnd(), [this](const std::string& digest, const std::string& address,
+        UsbKeyLogin(request_.FRequest, hwnd(), [this](const std::string& digest, const std::string& address,
                                              const std::string& token) { PostLogin(digest, address, token); });
         theApplication()->terminate();
     } else {
@@ -226,8 +226,8 @@ void TfrmMain::ApplicationEvents1Restore() {
 void TfrmMain::FormDestroy() {
     if (FShadow) FShadow->hide();
     ReleasePreviewDocument();
-    FDownloadStream = MemoryBuffer();
-    FPreviewStream = MemoryBuffer();
+    request_.FDownloadStream = MemoryBuffer();
+    request_.FPreviewStream = MemoryBuffer();
     TerminateViewer();
 }
 

@@ -12,7 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/request_params.h"
+#include "core/report_request.h"
+#include "main/upload_worker.h"
 #include "seals/seal_host.h"
 #include "support/net/http_client.h"
 #include "support/net/pumped_wait.h"
@@ -28,9 +29,8 @@ namespace orvo {
 
 class TfrmXlsOLE;
 class TfrmWord;
-using MemoryBuffer = std::vector<std::uint8_t>;
 
-class TfrmMain : public Window, public SealHost, private RequestFields {
+class TfrmMain : public Window, public SealHost, private UploadObserver {
 public:
     TfrmMain();
     ~TfrmMain() override;
@@ -59,7 +59,7 @@ public:
     // The orderly end of the program.
     void ShutDown();
     // Sends FLocalFile back to FServerUrl on the upload worker
-    // (upload_worker.cpp); its outcome goes to the upload alert view.
+    // (upload_flow.cpp); its outcome goes to the upload alert view.
     void StartUpload() override;
     // Where the worker's result text is shown, on this thread, while the
     // worker waits. Without one, a plain message box shows it.
@@ -91,11 +91,8 @@ private:
     // ---- State
     TfrmXlsOLE* printHost_ = nullptr;
     std::unique_ptr<DropShadow> FShadow;
-    std::string FMode;
-    std::string FRequest;
-    std::string FLocalFile;
-    MemoryBuffer FDownloadStream;
-    MemoryBuffer FPreviewStream;
+    // The request, from the command line on; the flows receive it.
+    ReportRequest request_;
     UniqueHandle FViewerProcess;
     // The printer this program made the system default last, if it did.
     std::optional<std::wstring> FMadeDefaultPrinter;
@@ -123,16 +120,16 @@ private:
     // Fetches the report if needed, then writes it to a time-stamped temp
     // file (toFile) or builds FPreviewStream. False only when the download
     // failed, or when another flow of this window is still running.
-    bool PrepareReport(bool toFile);
+    bool PrepareReport(ReportRequest& request, bool toFile);
     // The print buttons' download step: status text, then the fetch unless
     // FDownloadStream is filled. False on failure, with the failure text shown.
-    bool DownloadReport();
+    bool DownloadReport(ReportRequest& request);
     void IdHTTPWorkBegin(std::uint64_t expected);
     void IdHTTPWork(std::uint64_t transferred);
     HttpClient& httpClient();
     // The 17-digit local time and FFileExt.
-    std::string TimestampedFileName();
-    void BuildPreviewStream();
+    std::string TimestampedFileName(const ReportRequest& request);
+    void BuildPreviewStream(ReportRequest& request);
 
     // ---- Print flows (print_flow.cpp)
     void btn_PrintClick();
@@ -140,12 +137,13 @@ private:
     // The print buttons' one routine: download if needed, show
     // downloadedText, apply the chosen printer, load the print host once,
     // then print.
-    void PrintReport(const wchar_t* downloadedText, void (TfrmMain::*print)());
+    void PrintReport(ReportRequest& request, const wchar_t* downloadedText,
+                     void (TfrmMain::*print)(const ReportRequest&));
     void ApplyChosenPrinter();
     TfrmXlsOLE& printHost();
-    void LoadPrintHost();
-    void PrintWithDialog();
-    void PrintWithoutDialog();
+    void LoadPrintHost(ReportRequest& request);
+    void PrintWithDialog(const ReportRequest& request);
+    void PrintWithoutDialog(const ReportRequest& request);
     // Lets the print host's document go (unsaved) so its server can end.
     void ReleasePrintHost() noexcept;
 
@@ -157,9 +155,9 @@ private:
     // ---- View flow (view_flow.cpp)
     void btn_ViewFileClick();
     // A report of a type that runs as a program: told, and the program ends.
-    bool RefuseDangerousType();
-    void PreviewWordReport();
-    void ViewInAssociatedProgram();
+    bool RefuseDangerousType(const ReportRequest& request);
+    void PreviewWordReport(ReportRequest& request);
+    void ViewInAssociatedProgram(ReportRequest& request);
     // Opens the file with the shell's default action, maximised, and waits
     // for the started program to end while the windows stay alive. False
     // when the shell could not open it.
@@ -169,23 +167,22 @@ private:
     // Edit mode after the download: the seal window opens the local copy in
     // Word with revisions tracked when FFileType is "1", then the main window
     // hides.
-    void OpenReportForEditing();
+    void OpenReportForEditing(const ReportRequest& request);
     // Sign mode after the file choice: the seal window opens FLocalFile in
     // Word and lists the seals from FFileType; the main window hides and the
     // seal window shows.
-    void OpenDocumentForSealing();
+    void OpenDocumentForSealing(const ReportRequest& request);
     // The seal window, made at its first use and kept for the run.
     TfrmWord& sealWindow();
     // ShutDown's first two steps.
     void ClosePreviewDocument();
     void WaitForUploadWorker();
 
-    // ---- The upload worker's calls onto this thread (upload_worker.cpp)
-    friend class TMyThread;
+    // ---- What the upload worker reports, on this thread (upload_flow.cpp)
     // Tests of the worker set the request fields a decoded link would.
     friend struct TfrmMainTestAccess;
-    void ShowUploadAlert(const std::string& alertText);
-    void CloseAfterUpload();
+    void ShowUploadAlert(const std::string& alertText) override;
+    void CloseAfterUpload() override;
     // WM_CLOSE during an upload waits for it; false when the window must not
     // close yet (the close then happens later).
     bool WaitForUploadBeforeClose();

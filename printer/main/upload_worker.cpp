@@ -6,7 +6,6 @@
 
 #include "application.h"
 #include "core/upload_reply.h"
-#include "main/frm_Main.h"
 #include "support/net/http_client.h"
 #include "support/ui/ui_thread_calls.h"
 #include "support/win32/files.h"
@@ -43,8 +42,8 @@ std::wstring uploadFailureText(const wchar_t* text, const std::string& localFile
 
 // ---- The worker
 
-TMyThread::TMyThread(UploadJob job, TfrmMain& mainWindow, HWND uiCalls)
-    : job_(std::move(job)), mainWindow_(mainWindow), uiCalls_(uiCalls) {}
+TMyThread::TMyThread(UploadJob job, UploadObserver& observer, HWND uiCalls)
+    : job_(std::move(job)), observer_(observer), uiCalls_(uiCalls) {}
 
 UniqueHandle TMyThread::Start() {
     UploadWorker = this;
@@ -134,79 +133,11 @@ void TMyThread::FailWithBox(const wchar_t* text) {
 }
 
 void TMyThread::ShowAlert(const std::string& alertText) {
-    UiThreadCalls::run(uiCalls_, [&] { mainWindow_.ShowUploadAlert(alertText); });
+    UiThreadCalls::run(uiCalls_, [&] { observer_.ShowUploadAlert(alertText); });
 }
 
 void TMyThread::CloseMainWindow() {
-    UiThreadCalls::run(uiCalls_, [&] { mainWindow_.CloseAfterUpload(); });
-}
-
-// ---- The main window's side, on the user-interface thread
-
-void TfrmMain::StartUpload() {
-    // One upload per run: the seal window hides when it starts one.
-    if (UploadWorker.load()) return;
-    if (!uploadCalls_) uploadCalls_ = std::make_unique<UiThreadCalls>();
-    auto* worker = new TMyThread(UploadJob{FServerUrl, FFileGuid, FLocalFile}, *this, uploadCalls_->hwnd());
-    uploadThread_ = worker->Start();
-}
-
-void TfrmMain::SetUploadAlertView(std::function<void(const std::string& alertText)> showAlert) {
-    uploadAlertView_ = std::move(showAlert);
-}
-
-void TfrmMain::ShowUploadAlert(const std::string& alertText) {
-    bool shown = false;
-    guardEvent(nullptr, [&] {
-        if (uploadAlertView_) {
-            uploadAlertView_(alertText);
-            shown = true;
-        }
-    });
-    if (shown) {
-        // A close asked for while the view was being shown.
-        if (std::exchange(closeAfterUploadCall_, false)) CloseAfterUpload();
-        return;
-    }
-    // Without an alert view the outcome still reaches the user, and then the
-    // program ends as closing the alert view would end it.
-    ::MessageBoxW(nullptr, gbkToWide(alertText).c_str(), kApplicationTitle, MB_OK | MB_SETFOREGROUND | MB_TOPMOST);
-    CloseAfterUpload();
-}
-
-void TfrmMain::CloseAfterUpload() {
-    closeAfterUploadCall_ = false;
-    // Posted: the close waits for the worker, which is waiting for this call.
-    if (hwnd()) ::PostMessageW(hwnd(), WM_CLOSE, 0, 0);
-}
-
-bool TfrmMain::WaitForUploadBeforeClose() {
-    if (uploadCalls_ && uploadCalls_->serving()) {
-        closeAfterUploadCall_ = true;
-        return false;
-    }
-    // A close that arrives while an earlier one waits is that same close.
-    if (waitingForUpload_) return false;
-    WaitForUploadWorker();
-    return true;
-}
-
-void TfrmMain::WaitForUploadWorker() {
-    // While the worker's call runs here, the worker is blocked on it: the
-    // call is its last step, and waiting for it would never end.
-    if (!uploadThread_ || (uploadCalls_ && uploadCalls_->serving())) return;
-    waitingForUpload_ = true;
-    const HANDLE thread = uploadThread_.get();
-    for (;;) {
-        const DWORD r = ::MsgWaitForMultipleObjectsEx(1, &thread, INFINITE, QS_SENDMESSAGE, MWMO_INPUTAVAILABLE);
-        if (r == WAIT_OBJECT_0 || r == WAIT_FAILED) break;
-        // Serves the calls the worker sends, and only those: no input, no
-        // timers, nothing that could start other work meanwhile.
-        MSG msg;
-        ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    }
-    uploadThread_.reset();
-    waitingForUpload_ = false;
+    UiThreadCalls::run(uiCalls_, [&] { observer_.CloseAfterUpload(); });
 }
 
 }  // namespace orvo

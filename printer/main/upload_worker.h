@@ -11,10 +11,21 @@
 
 namespace orvo {
 
-class TfrmMain;
+// Where the worker's outcome goes. Its calls come on the user-interface
+// thread, through synchronous calls, while the worker waits for them.
+class UploadObserver {
+public:
+    // The server's answer (or the failure to understand it), to be shown.
+    virtual void ShowUploadAlert(const std::string& alertText) = 0;
+    // After a failure box: the program ends.
+    virtual void CloseAfterUpload() = 0;
 
-// What one upload sends, taken from the main window's request fields when
-// it starts (nothing changes them after intake).
+protected:
+    ~UploadObserver() = default;
+};
+
+// What one upload sends, taken from the request when it starts (nothing
+// changes it after intake).
 struct UploadJob {
     std::string serverUrl;  // FServerUrl
     std::string fileGuid;   // FFileGuid, exactly as decoded
@@ -23,9 +34,9 @@ struct UploadJob {
 
 class TMyThread {
 public:
-    // mainWindow and uiCalls (its UiThreadCalls window) are used on the
+    // observer and uiCalls (a UiThreadCalls window) are used on the
     // user-interface thread only, through synchronous calls.
-    TMyThread(UploadJob job, TfrmMain& mainWindow, HWND uiCalls);
+    TMyThread(UploadJob job, UploadObserver& observer, HWND uiCalls);
     TMyThread(const TMyThread&) = delete;
     TMyThread& operator=(const TMyThread&) = delete;
 
@@ -49,7 +60,7 @@ private:
     void CloseMainWindow();
 
     UploadJob job_;
-    TfrmMain& mainWindow_;
+    UploadObserver& observer_;
     HWND uiCalls_;
 };
 

@@ -31,29 +31,29 @@ bool isDangerousType(const std::string& extension) {
 }  // namespace
 
 void TfrmMain::btn_ViewFileClick() {
-    if (RefuseDangerousType()) return;
-    if (FFileExt == ".doc" || FFileExt == ".docx")
-        PreviewWordReport();
+    if (RefuseDangerousType(request_)) return;
+    if (request_.FFileExt == ".doc" || request_.FFileExt == ".docx")
+        PreviewWordReport(request_);
     else
-        ViewInAssociatedProgram();
+        ViewInAssociatedProgram(request_);
 }
 
-bool TfrmMain::RefuseDangerousType() {
-    if (!isDangerousType(FFileExt)) return false;
+bool TfrmMain::RefuseDangerousType(const ReportRequest& request) {
+    if (!isDangerousType(request.FFileExt)) return false;
     showErrorBox(hwnd(), AppError(wideToGbk(L"此报表的文件类型可以作为程序运行，为安全起见已拒绝打开")));
     Close();
     return true;
 }
 
-void TfrmMain::PreviewWordReport() {
-    const bool docx = FFileExt == ".docx";
-    if (!PrepareReport(docx)) return;
+void TfrmMain::PreviewWordReport(ReportRequest& request) {
+    const bool docx = request.FFileExt == ".docx";
+    if (!PrepareReport(request, docx)) return;
     if (!frm_Priview) frm_Priview = std::make_unique<Tfrm_Priview>();
     Tfrm_Priview& preview = *frm_Priview;
-    preview.FRequest = FRequest;
-    preview.FFileExt = FFileExt;
-    preview.FLocalFile = docx ? FLocalFile : std::string();
-    preview.FPreviewStream = &FPreviewStream;
+    preview.FRequest = request.FRequest;
+    preview.FFileExt = request.FFileExt;
+    preview.FLocalFile = docx ? request.FLocalFile : std::string();
+    preview.FPreviewStream = &request.FPreviewStream;
     preview.onClosed = [this] { ShutDown(); };
     HideWithShadow();
     try {
@@ -67,13 +67,13 @@ void TfrmMain::PreviewWordReport() {
     frm_Priview.reset();
 }
 
-void TfrmMain::ViewInAssociatedProgram() {
-    if (!PrepareReport(true)) return;
+void TfrmMain::ViewInAssociatedProgram(ReportRequest& request) {
+    if (!PrepareReport(request, true)) return;
     TfrmWriteRead_bar& bar = *frmWriteRead_bar;
-    bar.lb_FileTitle.setCaption(FFileTitle);
+    bar.lb_FileTitle.setCaption(request.FFileTitle);
     bar.Show();
     HideWithShadow();
-    OpenWithAssociatedProgram(FLocalFile);
+    OpenWithAssociatedProgram(request.FLocalFile);
     bar.Close();
     Close();
 }

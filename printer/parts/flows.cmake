@@ -2,7 +2,7 @@
 if(WIN32)
   target_sources(orvo_app PRIVATE main/download_flow.cpp main/print_flow.cpp)
 endif()
-# The upload worker.
+# The upload worker and the main window's side of it.
 if(WIN32)
-  target_sources(orvo_app PRIVATE main/upload_worker.cpp)
+  target_sources(orvo_app PRIVATE main/upload_worker.cpp main/upload_flow.cpp)
 endif()

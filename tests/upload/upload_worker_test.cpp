@@ -23,9 +23,9 @@
 namespace orvo {
 struct TfrmMainTestAccess {
     static void setUploadInputs(TfrmMain& main, std::string url, std::string guid, std::string file) {
-        main.FServerUrl = std::move(url);
-        main.FFileGuid = std::move(guid);
-        main.FLocalFile = std::move(file);
+        main.request_.FServerUrl = std::move(url);
+        main.request_.FFileGuid = std::move(guid);
+        main.request_.FLocalFile = std::move(file);
     }
 };
 
