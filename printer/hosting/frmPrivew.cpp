@@ -15,7 +15,6 @@
 
 namespace orvo {
 
-std::unique_ptr<Tfrm_Priview> frm_Priview;
 
 namespace {
 

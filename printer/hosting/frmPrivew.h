@@ -113,8 +113,4 @@ private:
     bool placed_ = false;
 };
 
-// The preview while it exists: made by the view flow when empty, cleared
-// when the preview is freed after closing.
-extern std::unique_ptr<Tfrm_Priview> frm_Priview;
-
 }  // namespace orvo

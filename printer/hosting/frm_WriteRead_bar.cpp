@@ -6,7 +6,6 @@
 
 namespace orvo {
 
-TfrmWriteRead_bar* frmWriteRead_bar = nullptr;
 
 namespace {
 
@@ -63,11 +62,9 @@ TfrmWriteRead_bar::TfrmWriteRead_bar(std::function<void()> shutDown) : shutDown_
     ImgBtn1.create(ControlPlace{hwnd(), id::ImgBtn1, dp(259), dp(3), dp(46), dp(28)}, L"关闭", IDR_PNG_BAR_CLOSE_NORMAL,
                    IDR_PNG_BAR_CLOSE_PRESSED, IDR_PNG_BAR_CLOSE_RELEASED);
     ImgBtn1.onClick = [this] { ImgBtn1Click(); };
-    frmWriteRead_bar = this;
 }
 
 TfrmWriteRead_bar::~TfrmWriteRead_bar() {
-    if (frmWriteRead_bar == this) frmWriteRead_bar = nullptr;
 }
 
 void TfrmWriteRead_bar::Show() { FormShow(); }

@@ -45,9 +45,6 @@ private:
     UniqueBrush background_;
 };
 
-// The bar while it lives.
-extern TfrmWriteRead_bar* frmWriteRead_bar;
-
 // Takes this thread's other visible top-most windows out of the top-most
 // layer, so that a window placed top-most afterwards is above them all.
 void normalizeTopMosts(HWND except);

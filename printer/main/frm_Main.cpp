@@ -7,6 +7,8 @@
 #include "application.h"
 #include "build_config.h"
 #include "core/request_intake.h"
+#include "hosting/frmPrivew.h"
+#include "hosting/frm_WriteRead_bar.h"
 #include "main/control_ids.h"
 #include "resources/resource_ids.h"
 #include "seals/WordAuto.h"

@@ -4,6 +4,7 @@
 // parses it when first shown, and 100 ms later dispatches once by mode.
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -29,6 +30,8 @@ namespace orvo {
 
 class TfrmXlsOLE;
 class TfrmWord;
+class Tfrm_Priview;
+class TfrmWriteRead_bar;
 
 class TfrmMain : public Window, public SealHost, private UploadObserver {
 public:
@@ -38,6 +41,9 @@ public:
     // The hidden print host the print flows load reports into; it is
     // created after the main window, as its owner.
     void usePrintHost(TfrmXlsOLE& host) noexcept { printHost_ = &host; }
+    // The floating title bar the view flow shows over an outside viewer; it
+    // is created after the main window too.
+    void useTitleBar(TfrmWriteRead_bar& bar) noexcept { titleBar_ = &bar; }
 
     // Shows the window; the first time it is centred on the screen and the
     // show handler runs.
@@ -90,6 +96,9 @@ private:
 
     // ---- State
     TfrmXlsOLE* printHost_ = nullptr;
+    TfrmWriteRead_bar* titleBar_ = nullptr;
+    // The preview while it exists: made by the view flow, freed after closing.
+    std::unique_ptr<Tfrm_Priview> frm_Priview;
     std::unique_ptr<DropShadow> FShadow;
     // The request, from the command line on; the flows receive it.
     ReportRequest request_;
@@ -200,6 +209,8 @@ private:
 
     std::function<void(const std::string&)> uploadAlertView_;
     std::unique_ptr<UiThreadCalls> uploadCalls_;
+    // The running worker, set as it starts; the worker clears it as it frees itself.
+    std::atomic<TMyThread*> UploadWorker{nullptr};
     UniqueHandle uploadThread_;
     bool waitingForUpload_ = false;
     bool closeAfterUploadCall_ = false;

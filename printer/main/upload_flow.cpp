@@ -17,7 +17,7 @@ void TfrmMain::StartUpload() {
     if (!uploadCalls_) uploadCalls_ = std::make_unique<UiThreadCalls>();
     UploadObserver& observer = *this;
     auto* worker = new TMyThread(UploadJob{request_.FServerUrl, request_.FFileGuid, request_.FLocalFile}, observer,
-                                 uploadCalls_->hwnd());
+                                 uploadCalls_->hwnd(), UploadWorker);
     uploadThread_ = worker->Start();
 }
 

@@ -34,23 +34,21 @@ UniqueFile openDenyingWrites(const std::wstring& path) {
 
 }  // namespace
 
-std::atomic<TMyThread*> UploadWorker{nullptr};
-
 std::wstring uploadFailureText(const wchar_t* text, const std::string& localFile) {
     return std::wstring(text) + L"\n文件：" + gbkToWide(localFile);
 }
 
 // ---- The worker
 
-TMyThread::TMyThread(UploadJob job, UploadObserver& observer, HWND uiCalls)
-    : job_(std::move(job)), observer_(observer), uiCalls_(uiCalls) {}
+TMyThread::TMyThread(UploadJob job, UploadObserver& observer, HWND uiCalls, std::atomic<TMyThread*>& running)
+    : job_(std::move(job)), observer_(observer), uiCalls_(uiCalls), running_(running) {}
 
 UniqueHandle TMyThread::Start() {
-    UploadWorker = this;
+    running_ = this;
     UniqueHandle thread(reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, &TMyThread::ThreadEntry, this, 0, nullptr)));
     if (!thread) {
         const DWORD error = ::GetLastError();
-        UploadWorker = nullptr;
+        running_ = nullptr;
         delete this;
         throw Win32Error(error, "CreateThread");
     }
@@ -61,7 +59,7 @@ unsigned __stdcall TMyThread::ThreadEntry(void* self) {
     auto* worker = static_cast<TMyThread*>(self);
     worker->Execute();
     TMyThread* expected = worker;
-    UploadWorker.compare_exchange_strong(expected, nullptr);
+    worker->running_.compare_exchange_strong(expected, nullptr);
     delete worker;
     return 0;
 }

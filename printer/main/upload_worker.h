@@ -35,8 +35,9 @@ struct UploadJob {
 class TMyThread {
 public:
     // observer and uiCalls (a UiThreadCalls window) are used on the
-    // user-interface thread only, through synchronous calls.
-    TMyThread(UploadJob job, UploadObserver& observer, HWND uiCalls);
+    // user-interface thread only, through synchronous calls. running holds
+    // the worker from Start until it frees itself.
+    TMyThread(UploadJob job, UploadObserver& observer, HWND uiCalls, std::atomic<TMyThread*>& running);
     TMyThread(const TMyThread&) = delete;
     TMyThread& operator=(const TMyThread&) = delete;
 
@@ -62,10 +63,8 @@ private:
     UploadJob job_;
     UploadObserver& observer_;
     HWND uiCalls_;
+    std::atomic<TMyThread*>& running_;
 };
-
-// The running worker, set by StartUpload; the worker clears it as it frees itself.
-extern std::atomic<TMyThread*> UploadWorker;
 
 // The failure box texts, for the worker's boxes and the tests that press them.
 inline constexpr wchar_t kUploadBoxCaption[] = L"同步错误";

@@ -69,7 +69,7 @@ void TfrmMain::PreviewWordReport(ReportRequest& request) {
 
 void TfrmMain::ViewInAssociatedProgram(ReportRequest& request) {
     if (!PrepareReport(request, true)) return;
-    TfrmWriteRead_bar& bar = *frmWriteRead_bar;
+    TfrmWriteRead_bar& bar = *titleBar_;
     bar.lb_FileTitle.setCaption(request.FFileTitle);
     bar.Show();
     HideWithShadow();
@@ -101,7 +101,7 @@ bool TfrmMain::OpenWithAssociatedProgram(const std::string& path) {
 
 void TfrmMain::ClosePreviewDocument() {
     // A document that cannot be closed is reported; the end goes on.
-    if (frm_Priview) guardEvent(nullptr, [] { frm_Priview->CloseDocument(); });
+    if (frm_Priview) guardEvent(nullptr, [this] { frm_Priview->CloseDocument(); });
 }
 
 void TfrmMain::ReleasePreviewDocument() noexcept {
