@@ -9,7 +9,7 @@
 #include "core/request_intake.h"
 #include "hosting/frmPrivew.h"
 #include "hosting/frm_WriteRead_bar.h"
-#include "main/control_ids.h"
+#include "resources/control_ids.h"
 #include "resources/resource_ids.h"
 #include "seals/WordAuto.h"
 #include "support/portable/delimited_list.h"
@@ -37,14 +37,10 @@ constexpr Rgb kText{30, 30, 30};
 constexpr Rgb kShadowColor{82, 82, 82};
 constexpr wchar_t kFontFace[] = L"微软雅黑";
 
-ControlPlace place(HWND parent, int id, int left, int top, int width, int height, bool visible = true) {
-    return ControlPlace::designed(parent, id, left, top, width, height, visible);
-}
-
 }  // namespace
 
 TfrmMain::TfrmMain() {
-    background_.reset(::CreateSolidBrush(kBackground.ref()));
+    setBackground(kBackground);
     ClassParams cls{ctl::kMainClass};
     cls.icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP));
     CreateParams params;
@@ -201,11 +197,7 @@ void TfrmMain::Timer1Timer() {
     }
 }
 
-void TfrmMain::Panel1MouseDown(int, int) {
-    // Let the system move the window as if its caption were dragged.
-    ::ReleaseCapture();
-    ::SendMessageW(hwnd(), WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);
-}
+void TfrmMain::Panel1MouseDown(int, int) { dragByBody(); }
 
 void TfrmMain::ImgBtn1Click() { Close(); }
 
@@ -295,11 +287,9 @@ void TfrmMain::TerminateViewer() {
 // ---- Messages
 
 LRESULT TfrmMain::onMessage(UINT msg, WPARAM wp, LPARAM lp) {
-    LRESULT reflected = 0;
-    if (reflectToControl(msg, wp, lp, reflected)) return reflected;
+    LRESULT answered = 0;
+    if (answerCommon(msg, wp, lp, answered)) return answered;
     switch (msg) {
-    case WM_ERASEBKGND:
-        return eraseBackground(hwnd(), reinterpret_cast<HDC>(wp), background_.get());
     case WM_TIMER:
         if (wp == Timer1.id()) guardEvent(hwnd(), [this] { Timer1Timer(); });
         return 0;

@@ -21,7 +21,9 @@
 #include "support/portable/reentry_guard.h"
 #include "support/ui/controls.h"
 #include "support/ui/drop_shadow.h"
+#include "support/ui/file_dialogs.h"
 #include "support/ui/font.h"
+#include "support/ui/form.h"
 #include "support/ui/ui_thread_calls.h"
 #include "support/ui/window.h"
 #include "support/win32/unique.h"
@@ -33,7 +35,7 @@ class TfrmWord;
 class Tfrm_Priview;
 class TfrmWriteRead_bar;
 
-class TfrmMain : public Window, public SealHost, private UploadObserver {
+class TfrmMain : public Form, public SealHost, private UploadObserver {
 public:
     TfrmMain();
     ~TfrmMain() override;
@@ -201,7 +203,6 @@ private:
     UniqueFont font_;
     UniqueFont titleFont_;
     UniqueFont buttonFont_;
-    UniqueBrush background_;
     bool shownOnce_ = false;
     // The wait for a download dispatches messages: a second click must not
     // start a second flow meanwhile.

@@ -3,8 +3,6 @@
 if(WIN32)
   target_sources(orvo_app PRIVATE
     hosting/borrowed_lock_bytes.cpp
-    hosting/tool_bar.cpp
-    hosting/save_dialog.cpp
     hosting/frmPrivew.cpp
     hosting/frm_WriteRead_bar.cpp
     main/view_flow.cpp)

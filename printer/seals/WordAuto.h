@@ -15,6 +15,8 @@
 #include "seals/file_stamp.h"
 #include "seals/seal_grid.h"
 #include "support/ui/controls.h"
+#include "support/ui/form.h"
+#include "support/ui/tool_bar.h"
 #include "support/ui/png_image.h"
 #include "support/ui/window.h"
 
@@ -22,7 +24,7 @@ namespace orvo {
 
 class SealHost;
 
-class TfrmWord : public Window {
+class TfrmWord : public Form {
 public:
     // The host (the main window) starts the upload and ends the program.
     explicit TfrmWord(SealHost& host);
@@ -86,9 +88,7 @@ private:
     void PasteSeal();
     void EndWordLink() noexcept;
     void SetTrackRevisions();
-    void NormalizeTopMosts();
     void paintShapes(HDC dc);
-    void addHint(const Control& control, const wchar_t* text);
 
     SealHost& main_;
     std::unique_ptr<TWordObject> WordLink;
@@ -101,7 +101,7 @@ private:
     UniqueFont font_;
     UniqueFont alertFont_;
     UniqueBrush background_;
-    HWND hints_ = nullptr;  // the tooltip window; owned by this window, destroyed with it
+    Tooltips hints_;
 };
 
 }  // namespace orvo
