@@ -11,7 +11,7 @@ packages=(
   wine wine64 xvfb xauth x11-utils xdotool imagemagick
   locales fonts-wqy-microhei
   cups cups-client cups-bsd printer-driver-cups-pdf
-  python3 curl poppler-utils ccache
+  python3 curl poppler-utils ccache openssl ca-certificates
   nsis
 )
 sudo_() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }

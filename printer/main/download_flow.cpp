@@ -53,8 +53,12 @@ bool TfrmMain::DownloadReport(ReportRequest& request) {
         // transfer leaves the buffer empty and the next print fetches again.
         request.FDownloadStream = runPumpedResult<MemoryBuffer>(
             [&](UiQueue& queue) { return client.get(url, forwardToUi(queue, onUi)); });
-    } catch (const HttpError&) {
-        Label1.setCaption(std::wstring(L"下载报表文件失败，请重试..."));
+    } catch (const HttpError& e) {
+        // A certificate problem is not cured by trying again: say which.
+        if (e.kind() == HttpError::Kind::Insecure)
+            Label1.setCaption(std::string(e.what()));
+        else
+            Label1.setCaption(std::wstring(L"下载报表文件失败，请重试..."));
         return false;
     } catch (const WaitCancelled&) {
         Label1.setCaption(std::wstring(L"下载报表文件失败，请重试..."));

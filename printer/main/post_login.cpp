@@ -37,8 +37,10 @@ void TfrmMain::PostLogin(const std::string& digest, const std::string& address, 
                 HttpClient client(loginSettings());
                 client.postForm(address, fields, forwardToUi(queue, {}));
             });
-        } catch (const HttpError&) {
-            ::MessageBoxW(hwnd(), L"无法连接服务器，请重新登录。", L"登录错误", MB_OK | MB_ICONERROR);
+        } catch (const HttpError& e) {
+            std::wstring text = L"无法连接服务器，请重新登录。";
+            if (e.kind() == HttpError::Kind::Insecure) text += L"\n" + gbkToWide(e.what());
+            ::MessageBoxW(hwnd(), text.c_str(), L"登录错误", MB_OK | MB_ICONERROR);
         } catch (const WaitCancelled&) {
             // The program is already ending.
         }

@@ -92,7 +92,8 @@ void TMyThread::UploadDocument() {
     try {
         reply = Post(url, file.get());
     } catch (const HttpError& e) {
-        return FailWithBox(e.kind() == HttpError::Kind::LocalFile ? kUploadFileInUse : kUploadNoConnection);
+        if (e.kind() == HttpError::Kind::LocalFile) return FailWithBox(kUploadFileInUse);
+        return FailWithBox(kUploadNoConnection, e.kind() == HttpError::Kind::Insecure ? e.what() : "");
     }
     file.reset();
     const std::optional<std::string> alert = uploadReplyAlert(reply);
@@ -124,8 +125,9 @@ std::string TMyThread::Post(const std::string& url, HANDLE file) {
 }
 
 // Every window of ours is hidden while an upload runs: the box comes to the front.
-void TMyThread::FailWithBox(const wchar_t* text) {
-    ::MessageBoxW(nullptr, uploadFailureText(text, job_.localFile).c_str(), kUploadBoxCaption,
+void TMyThread::FailWithBox(const wchar_t* text, const std::string& gbkReason) {
+    const std::wstring lead = gbkReason.empty() ? std::wstring(text) : text + (L"\n" + gbkToWide(gbkReason));
+    ::MessageBoxW(nullptr, uploadFailureText(lead.c_str(), job_.localFile).c_str(), kUploadBoxCaption,
                   MB_OK | MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST);
     CloseMainWindow();
 }

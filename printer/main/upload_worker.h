@@ -55,8 +55,9 @@ private:
     UniqueFile WaitForReleaseAndOpen();
     std::string Post(const std::string& url, HANDLE file);
 
-    // Failure: the box names the local document, then the program ends.
-    void FailWithBox(const wchar_t* text);
+    // Failure: the box names the local document (and the reason, when
+    // there is one worth telling), then the program ends.
+    void FailWithBox(const wchar_t* text, const std::string& gbkReason = {});
     void ShowAlert(const std::string& alertText);
     void CloseMainWindow();
 

@@ -38,8 +38,11 @@ Rgb buttonFace() {
     return Rgb{GetRValue(face), GetGValue(face), GetBValue(face)};
 }
 
-void showSealLoadFailure(HWND owner) {
-    ::MessageBoxW(owner, L"无法读取印章文件，请重新打开。", L"同步错误", MB_OK | MB_ICONERROR);
+// reason: GBK, said on a line of its own when there is one worth telling.
+void showSealLoadFailure(HWND owner, const std::string& reason = {}) {
+    std::wstring text = L"无法读取印章文件，请重新打开。";
+    if (!reason.empty()) text += L"\n" + gbkToWide(reason);
+    ::MessageBoxW(owner, text.c_str(), L"同步错误", MB_OK | MB_ICONERROR);
 }
 
 // The clipboard while another program may hold it for a moment.
@@ -316,6 +319,9 @@ void TfrmWord::LoadSeals() {
         }
     } catch (const WaitCancelled&) {
         return;  // the program is ending
+    } catch (const HttpError& e) {
+        showSealLoadFailure(hwnd(), e.kind() == HttpError::Kind::Insecure ? e.what() : "");
+        return;
     } catch (const std::exception&) {
         // A failed download, a reply that is no seal list, a picture that is
         // no JPEG: the grid keeps what it shows.

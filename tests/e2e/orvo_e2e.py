@@ -61,6 +61,10 @@ PROGRAM = BUILD_DIR / "printer" / "orvo_Printer.exe"
 UIDRIVER = BUILD_DIR / "tests" / "uidriver.exe"
 WEB_PORT = int(ENV.get("ORVO_WEB_PORT", "18080"))
 WEB = f"http://127.0.0.1:{WEB_PORT}"
+WEB_TLS_PORT = int(ENV.get("ORVO_WEB_TLS_PORT", "18443"))
+# The TLS port by the name on its certificates (Wine's name check never
+# passes an IP address).
+SECURE_WEB = f"https://localhost:{WEB_TLS_PORT}"
 TEST_ROOT = Path(ENV.get("ORVO_TEST_ROOT", "/tmp/orvo-test"))
 
 
@@ -223,6 +227,14 @@ def web_journal():
 
 def reset_web_journal():
     req = urllib.request.Request(WEB + "/_reset", data=b"", method="POST")
+    with urllib.request.urlopen(req, timeout=10):
+        pass
+
+
+def serve_certificate(name):
+    """The certificate the TLS port gives new connections: "localhost" (the
+    good one, back after every journal reset), "selfsigned" or "otherhost"."""
+    req = urllib.request.Request(f"{WEB}/_tls?cert={name}", data=b"", method="POST")
     with urllib.request.urlopen(req, timeout=10):
         pass
 

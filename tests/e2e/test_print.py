@@ -67,6 +67,8 @@ def jobs_titled(title):
 
 
 class PrintTestCase(FlowTestCase):
+    web = WEB  # where the documents are served
+
     @classmethod
     def setUpClass(cls):
         super().setUpClass()
@@ -89,7 +91,7 @@ class PrintTestCase(FlowTestCase):
         """A sample document served at the returned address."""
         out = wine(DOCGEN, wine_path(self.web_dir / file_name), *options)
         self.assertEqual(out.returncode, 0, out.stdout.decode(errors="replace"))
-        return f"{WEB}/files/flows/{self.folder}/{file_name}"
+        return f"{self.web}/files/flows/{self.folder}/{file_name}"
 
     def start_printing(self, url, after=""):
         return self.start_on(url + after, env={"ORVO_FAKE_OFFICE_JOURNAL": str(self.journal_path)})

@@ -13,7 +13,7 @@ import subprocess
 import time
 import unittest
 
-from orvo_e2e import (APP_TITLE, BUILD_DIR, WEB, reset_web_journal, screen_size, screenshot, wait_until, web_journal,
+from orvo_e2e import (APP_TITLE, BUILD_DIR, reset_web_journal, screen_size, screenshot, wait_until, web_journal,
                       wine_path, xdotool)
 from test_download import temp_folder
 from test_print import PrintTestCase, wine
@@ -63,8 +63,8 @@ class SealTestCase(PrintTestCase):
         """Sign mode on a local document chosen in the open dialog."""
         self.document(file_name, *docgen)
         local = self.web_dir / file_name
-        request = (f"orvo:cmd=signf&filename=none&title=t&server={WEB}{self.upload_path}"
-                   f"&seals={WEB}{seals}&guid={self.folder}&x=0")
+        request = (f"orvo:cmd=signf&filename=none&title=t&server={self.web}{self.upload_path}"
+                   f"&seals={self.web}{seals}&guid={self.folder}&x=0")
         program = self.start(request, env={"ORVO_FAKE_OFFICE_JOURNAL": str(self.journal_path)})
         found = xdotool("search", "--sync", "--onlyvisible", "--pid", program.proc.pid, "--name",
                         f"^{DIALOG_TITLE}$", timeout=30).split()
@@ -76,7 +76,7 @@ class SealTestCase(PrintTestCase):
 
     def start_edit(self, file_type, file_name="edit.docx", *docgen):
         url = self.document(file_name, *docgen)
-        request = (f"orvo:cmd=editf&filename={url}&title=t&server={WEB}{self.upload_path}"
+        request = (f"orvo:cmd=editf&filename={url}&title=t&server={self.web}{self.upload_path}"
                    f"&type={file_type}&guid={self.folder}&x=0")
         return self.start(request, env={"ORVO_FAKE_OFFICE_JOURNAL": str(self.journal_path)})
 

@@ -7,4 +7,9 @@ wineserver -k >/dev/null 2>&1 || true
 [ -f "$ORVO_TEST_ROOT/web.pid" ] && kill "$(cat "$ORVO_TEST_ROOT/web.pid")" 2>/dev/null
 rm -f "$ORVO_TEST_ROOT/web.pid"
 pkill -f "Xvfb $DISPLAY" 2>/dev/null || true
+# The test CA leaves the host's store with the services.
+if [ -f "$ORVO_CA_INSTALLED" ]; then
+    rm -f "$ORVO_CA_INSTALLED"
+    flock /tmp/orvo-ca-store.lock update-ca-certificates >/dev/null 2>&1 || true
+fi
 exit 0

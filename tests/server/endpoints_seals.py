@@ -39,7 +39,7 @@ def param(req, name, default=None):
 def register(app):
     @app.route("GET", "/seals/list")
     def seal_list(h, req):
-        base = "http://%s" % h.headers.get("Host", "127.0.0.1")
+        base = "%s://%s" % (h.scheme, h.headers.get("Host", "127.0.0.1"))
         fail = param(req, "fail", "")
         names = [n for n in param(req, "names", ",".join(DEFAULT_NAMES)).split(",") if n]
         if fail == "status":
