@@ -8,6 +8,7 @@
 #include "build_config.h"
 #include "main/control_ids.h"
 #include "main/request_intake.h"
+#include "main/server_trust.h"
 #include "resources/resource_ids.h"
 #include "seals/WordAuto.h"
 #include "support/portable/delimited_list.h"
@@ -173,6 +174,13 @@ void TfrmMain::DecodeRequest() {
 
 void TfrmMain::Timer1Timer() {
     Timer1.setEnabled(false);
+    // Here rather than at the show: the request is parsed (even when its
+    // parameters were cut short), and the disabled timer cannot start the
+    // mode while the question waits.
+    if (!confirmRequestedServers(FMode, requestFields(), hwnd())) {
+        Close();
+        return;
+    }
     if (FMode == "viewf") {
         SetWindowLayout(false);
         btn_ViewFileClick();

@@ -91,6 +91,8 @@ FAILURES = {
 
 class DownloadFailureTest(FlowTestCase):
     def test_print_buttons_show_the_failure_and_fetch_again_next_time(self):
+        # Trusted, so that the refused connection is what the test meets.
+        self.trust_server(f"http://127.0.0.1:{DEAD_PORT}")
         for kind, pattern in FAILURES.items():
             with self.subTest(failure=kind):
                 token = self.token()
