@@ -7,6 +7,7 @@
 
 #include "application.h"
 #include "hosting/hosting_control_ids.h"
+#include "hosting/office_macros.h"
 #include "main/local_name.h"
 #include "resources/resource_ids.h"
 #include "support/ui/font.h"
@@ -198,6 +199,7 @@ bool Tfrm_Priview::LoadDocument() {
             return false;
         }
     }
+    forbidMacros(container);
     container.activate(OLEIVERB_SHOW);
     LockWordView();
     if (!docx) container.setSizeMode(OleSizeMode::Automatic);

@@ -5,6 +5,7 @@
 #include <ole2.h>
 
 #include "hosting/frm_xlsOLE.h"
+#include "hosting/office_macros.h"
 #include "main/frm_Main.h"
 #include "main/local_name.h"
 #include "support/win32/files.h"
@@ -68,12 +69,14 @@ void TfrmMain::LoadPrintHost() {
         writeWholeFile(FLocalFile, FDownloadStream);
         host.showAtZeroSize();
         container.createFromFile(FLocalFile);
+        forbidMacros(container);
         container.activate(OLEIVERB_PRIMARY);
     } else {
         BuildPreviewStream();
         host.showAtZeroSize();
         container.loadFromStream(std::string_view(reinterpret_cast<const char*>(FPreviewStream.data()),
                                                   FPreviewStream.size()));
+        forbidMacros(container);
         container.activate(OLEIVERB_SHOW);
     }
 }
