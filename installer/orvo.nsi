@@ -71,6 +71,7 @@ VIAddVersionKey /LANG=2052 "LegalCopyright" "orvo"
 !include MUI2.nsh
 !include LogicLib.nsh
 !include FileFunc.nsh
+!include StrFunc.nsh
 
 !define MUI_ICON "${__FILEDIR__}\..\printer\resources\orvo_Printer.ico"
 !define MUI_UNICON "${__FILEDIR__}\..\printer\resources\orvo_Printer.ico"
@@ -230,6 +231,34 @@ Function onInstallModeChosen
   ${EndIf}
 FunctionEnd
 
+; Pushes the value of /Servers= (up to a blank or a quote), or "". Not
+; GetOptions: it would end the value at the first "/" of "http://".
+Function serversFromCommandLine
+  ${GetParameters} $0
+  ${StrStr} $1 $0 "/Servers="
+  ${If} $1 == ""
+    Push ""
+    Return
+  ${EndIf}
+  StrCpy $1 $1 "" 9
+  StrCpy $2 0
+  ${Do}
+    StrCpy $3 $1 1 $2
+    ${If} $3 == ""
+    ${OrIf} $3 == " "
+    ${OrIf} $3 == '"'
+      ${ExitDo}
+    ${EndIf}
+    IntOp $2 $2 + 1
+  ${Loop}
+  ${If} $2 > 0
+    StrCpy $1 $1 $2
+  ${Else}
+    StrCpy $1 ""
+  ${EndIf}
+  Push $1
+FunctionEnd
+
 Section "${PRODUCT}"
   Call waitUntilProgramClosed
   SetOutPath "$INSTDIR"
@@ -260,11 +289,9 @@ Section "${PRODUCT}"
   WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoRepair" 1
 
   ; The servers an organisation trusts, so that its users are never asked.
-  ${GetParameters} $0
-  ClearErrors
-  ${GetOptions} $0 "/Servers=" $1
-  ${IfNot} ${Errors}
-  ${AndIf} $1 != ""
+  Call serversFromCommandLine
+  Pop $1
+  ${If} $1 != ""
     Call chooseServersKey
     !insertmacro ORVO_FOR_EACH_SERVER $1 ORVO_TRUST_SERVER
     WriteRegStr SHCTX "${UNINSTALL_KEY}" "TrustedServers" $1
