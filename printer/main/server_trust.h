@@ -7,7 +7,7 @@
 
 #include <string_view>
 
-#include "main/request_params.h"
+#include "core/request_params.h"
 
 namespace orvo {
 

@@ -5,7 +5,7 @@
 #include <set>
 #include <string>
 
-#include "main/dangerous_types.h"
+#include "core/dangerous_types.h"
 
 using orvo::isDangerousExtension;
 
