@@ -440,6 +440,11 @@ void OleDocumentContainer::destroyObject() noexcept {
     if (hwnd()) ::InvalidateRect(hwnd(), nullptr, TRUE);
 }
 
+void OleDocumentContainer::run() {
+    requireObject();
+    throwIfFailed(::OleRun(object_.get()), op(L"启动文档服务程序"));
+}
+
 void OleDocumentContainer::activate(LONG verb) {
     requireObject();
     RECT position = objectRect();

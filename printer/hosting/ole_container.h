@@ -63,6 +63,9 @@ public:
     // object go (destroyObject, another load, or the container's end).
     void loadFromBorrowedStream(std::string_view containerStream);
 
+    // Starts the object's server without showing the object; its object
+    // model can then be reached.
+    void run();
     // OLEIVERB_SHOW, OLEIVERB_PRIMARY, ... in this window and its rectangle.
     void activate(LONG verb);
     ComPtr<IDispatch> automationObject() const;

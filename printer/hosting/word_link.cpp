@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "hosting/office_macros.h"
 #include "support/win32/dispatch.h"
 #include "support/win32/win_error.h"
 
@@ -159,6 +160,8 @@ void TWordObject::SetVisible(bool visible) { Dispatch(WordApp_).put(L"Visible", 
 
 void TWordObject::OpenFile(const std::string& fileName) {
     Dispatch app(WordApp_);
+    // Again before every open: something else may have changed it meanwhile.
+    forbidMacros(app);
     app.object(L"Documents").call(L"Open", fileName, false, false, false, "", "", true, "", "", 0);
     app.object(L"NormalTemplate").put(L"Saved", true);
 }

@@ -9,6 +9,7 @@
 #include "core/request_intake.h"
 #include "hosting/frmPrivew.h"
 #include "hosting/frm_WriteRead_bar.h"
+#include "main/server_trust.h"
 #include "resources/control_ids.h"
 #include "resources/resource_ids.h"
 #include "seals/WordAuto.h"
@@ -171,6 +172,13 @@ void TfrmMain::DecodeRequest() {
 
 void TfrmMain::Timer1Timer() {
     Timer1.setEnabled(false);
+    // Here rather than at the show: the request is parsed (even when its
+    // parameters were cut short), and the disabled timer cannot start the
+    // mode while the question waits.
+    if (!confirmRequestedServers(request_.FMode, request_, hwnd())) {
+        Close();
+        return;
+    }
     if (request_.FMode == "viewf") {
         SetWindowLayout(false);
         btn_ViewFileClick();

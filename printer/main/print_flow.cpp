@@ -6,6 +6,7 @@
 
 #include "core/local_name.h"
 #include "hosting/frm_xlsOLE.h"
+#include "hosting/office_macros.h"
 #include "main/frm_Main.h"
 #include "support/win32/dispatch.h"
 #include "support/win32/files.h"
@@ -68,12 +69,14 @@ void TfrmMain::LoadPrintHost(ReportRequest& request) {
         writeWholeFile(request.FLocalFile, request.FDownloadStream);
         host.showAtZeroSize();
         container.createFromFile(request.FLocalFile);
+        forbidMacros(container);
         container.activate(OLEIVERB_PRIMARY);
     } else {
         BuildPreviewStream(request);
         host.showAtZeroSize();
         container.loadFromStream(std::string_view(reinterpret_cast<const char*>(request.FPreviewStream.data()),
                                                   request.FPreviewStream.size()));
+        forbidMacros(container);
         container.activate(OLEIVERB_SHOW);
     }
 }

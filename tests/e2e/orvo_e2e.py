@@ -68,6 +68,18 @@ SECURE_WEB = f"https://localhost:{WEB_TLS_PORT}"
 TEST_ROOT = Path(ENV.get("ORVO_TEST_ROOT", "/tmp/orvo-test"))
 
 
+# The machine's list of trusted servers. The harness trusts the test web
+# server there; a test that points a link elsewhere trusts that server too.
+MACHINE_SERVERS = r"HKLM\Software\Policies\orvo\TrustedServers"
+
+
+def wine_reg(*args):
+    """Runs Wine's reg.exe (the 64-bit one of the test prefix); answers its exit code."""
+    with tempfile.TemporaryFile() as out:
+        return subprocess.run(["wine", "reg", *map(str, args)], stdout=out, stderr=out, stdin=subprocess.DEVNULL,
+                              env=ENV, timeout=60).returncode
+
+
 def wine_path(path):
     """A Unix path as Wine's Z: drive sees it."""
     return "Z:" + str(Path(path).resolve()).replace("/", "\\")
@@ -308,6 +320,11 @@ class OrvoTestCase(unittest.TestCase):
         for p in self.programs:
             p.kill()
         self._tmp.cleanup()
+
+    def trust_server(self, origin):
+        """Puts origin on the machine's list of trusted servers for this test."""
+        self.assertEqual(wine_reg("add", MACHINE_SERVERS, "/v", origin, "/t", "REG_SZ", "/d", "", "/f"), 0)
+        self.addCleanup(wine_reg, "delete", MACHINE_SERVERS, "/v", origin, "/f")
 
     def start(self, request=None, exe=PROGRAM, env=None):
         self.ui.expect_new_process()

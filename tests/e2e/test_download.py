@@ -90,6 +90,11 @@ FAILURES = {
 
 
 class DownloadFailureTest(FlowTestCase):
+    def setUp(self):
+        super().setUp()
+        # Trusted, so that the refused connection is what the tests meet.
+        self.trust_server(f"http://127.0.0.1:{DEAD_PORT}")
+
     def test_print_buttons_show_the_failure_and_fetch_again_next_time(self):
         for kind, pattern in FAILURES.items():
             with self.subTest(failure=kind):

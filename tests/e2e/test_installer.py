@@ -24,6 +24,11 @@ SCHEME = r"Software\Classes\orvo"
 ENTRY = r"Software\Microsoft\Windows\CurrentVersion\Uninstall\orvo_Printer"
 PROGRAMS = ("orvo_Printer.exe", "Agent.exe", "uninstall.exe")
 PREFIX = Path(ENV["WINEPREFIX"])
+MACHINE_SERVERS = r"Software\Policies\orvo\TrustedServers"
+USER_SERVERS = r"Software\orvo\TrustedServers"
+# What /Servers= hands the installer, and the values it writes from it.
+SERVERS = "http://reports.example:8080,https://*.corp.example"
+SERVER_VALUES = {"http://reports.example:8080": "", "https://*.corp.example": ""}
 
 
 def cache_value(name):
@@ -121,7 +126,11 @@ class InstallerTestCase(OrvoTestCase):
         keys = [f"{root}\\{key}" for root in ("HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER") for key in (SCHEME, ENTRY)]
         keys += ["HKEY_LOCAL_MACHINE\\Software\\WOW6432Node\\" + ENTRY.split("\\", 1)[1]]
         reg = self.workdir / "clean.reg"
+        keys += [f"HKEY_CURRENT_USER\\{USER_SERVERS}"]
         body = "".join(f"[-{key}]\r\n" for key in keys)
+        # Servers an earlier run wrote; the harness's own stay.
+        body += f"[HKEY_LOCAL_MACHINE\\{MACHINE_SERVERS}]\r\n"
+        body += "".join(f'"{name}"=-\r\n' for name in SERVER_VALUES)
         reg.write_bytes(("\ufeffWindows Registry Editor Version 5.00\r\n\r\n" + body).encode("utf-16-le"))
         self.assertEqual(wine("regedit", "/S", wine_path(reg)), 0)
 
@@ -156,11 +165,15 @@ class InstallerTestCase(OrvoTestCase):
 
 class AllUsersInstall(InstallerTestCase):
     def test_install_opens_links_refuses_a_running_program_and_uninstalls_cleanly(self):
-        self.assertEqual(self.install("/AllUsers"), 0)
+        self.assertEqual(self.install("/AllUsers", f"/Servers={SERVERS}"), 0)
         install_dir = self.entry_location("HKLM")
         self.assertRegex(install_dir, r"^C:\\Program Files( \(x86\))?\\orvo_Printer$")
         self.assertInstalledIn("HKLM", install_dir)
         self.assertIsNone(reg_tree(f"HKCU\\{SCHEME}"))
+        # The servers go to the machine list, beside what was there before.
+        before_servers = reg_tree(f"HKLM\\{MACHINE_SERVERS}")[""]
+        self.assertLessEqual(SERVER_VALUES.items(), before_servers.items())
+        self.assertTrue(set(before_servers) - set(SERVER_VALUES), "the test web server stays trusted")
         # One version everywhere: the project's, in both programs and the installer.
         version_text = f"{VERSION}.0".encode("utf-16-le")
         for exe in (unix_path(install_dir + "\\orvo_Printer.exe"), unix_path(install_dir + "\\Agent.exe"),
@@ -193,12 +206,17 @@ class AllUsersInstall(InstallerTestCase):
         wait_until(lambda: not unix_path(install_dir).exists(), 30, message="the install folder to go")
         self.assertIsNone(reg_tree(f"HKLM\\{SCHEME}"))
         self.assertIsNone(reg_tree(f"HKLM\\{ENTRY}"))
+        # Only the servers this install wrote leave the machine list.
+        self.assertEqual(reg_tree(f"HKLM\\{MACHINE_SERVERS}")[""],
+                         {k: v for k, v in before_servers.items() if k not in SERVER_VALUES})
 
 
 class CurrentUserInstall(InstallerTestCase):
     def test_install_writes_under_hkcu_and_uninstall_leaves_foreign_keys(self):
-        self.assertEqual(self.install("/CurrentUser"), 0)
+        self.assertEqual(self.install("/CurrentUser", f"/Servers={SERVERS}"), 0)
         install_dir = self.entry_location("HKCU")
+        # Without the rights to write the machine list, the user's own list.
+        self.assertEqual(reg_tree(f"HKCU\\{USER_SERVERS}"), {"": SERVER_VALUES})
         self.assertRegex(install_dir, r"^C:\\users\\[^\\]+\\AppData\\Local\\Programs\\orvo_Printer$")
         self.assertInstalledIn("HKCU", install_dir)
         self.assertIsNone(reg_tree(f"HKLM\\{SCHEME}"))
@@ -211,6 +229,7 @@ class CurrentUserInstall(InstallerTestCase):
         self.assertEqual(self.uninstall_with_exit_code(install_dir), 0)
         self.assertFalse(unix_path(install_dir).exists())
         self.assertIsNone(reg_tree(f"HKCU\\{ENTRY}"))
+        self.assertIsNone(reg_tree(f"HKCU\\{USER_SERVERS}"))
         self.assertEqual(reg_tree(f"HKCU\\{SCHEME}"), {
             # The scheme stays a scheme while someone's handler is left in it.
             "": {"@": "URL:orvo 报表打印", "URL Protocol": ""},

@@ -118,6 +118,12 @@ class PrintTestCase(FlowTestCase):
             except ValueError:
                 self.fail(f"{line!r} missing or out of order in:\n" + "\n".join(lines))
 
+    def assertMacrosOffAtEveryOpen(self):
+        """Word and Excel had macros forced off whenever a document opened."""
+        opens = [l for l in self.journal() if l.startswith("AutomationSecurity at open:")]
+        self.assertTrue(opens, "a document was opened")
+        self.assertEqual(set(opens), {"AutomationSecurity at open: 3"})
+
     def wait_jobs(self, title, count=1, timeout=30):
         """The queues of the jobs titled title, once there are count of them."""
         jobs = wait_until(lambda: (lambda j: j if len(j) >= count and all(q for _, q in j) else None)(
@@ -160,6 +166,9 @@ class DirectPrintTest(PrintTestCase):
                 self.assertInOrder([f'Create("{progid}")', loaded, f"OleObject.DoVerb({verb})",
                                     f"{kind}.Application", f"Application.{active}", f"{kind}.PrintOut()",
                                     f'Print("{title}", "Printer_B")'])
+                self.assertInOrder([f"{kind}.Application", "Application.AutomationSecurity = 3",
+                                    f"OleObject.DoVerb({verb})"])
+                self.assertMacrosOffAtEveryOpen()
                 self.assertEqual(self.label(), PRINTING)
                 self.assertIsNone(self.box(window["pid"]))
                 program.kill()

@@ -161,10 +161,11 @@ class SignModeTest(SealTestCase):
         word = self.ui("find", "--class", WORD_CLASS, "--visible", timeout_ms=5000)["window"]
         self.assertEqual(word["title"], "orvo ZUN!")
         self.assertInOrder([
-            'Application.Caption = "orvo ZUN!"', "Application.Visible = True",
+            'Application.Caption = "orvo ZUN!"', "Application.Visible = True", "Application.AutomationSecurity = 3",
             f'Application.Documents.Open("{wine_path(local)}", False, False, False, "", "", True, "", "", 0)',
             "Event Document.Open", "Event Application.DocumentChange", "Application.NormalTemplate.Saved = True"])
         self.assertFalse([l for l in self.journal() if "TrackRevisions" in l])
+        self.assertMacrosOffAtEveryOpen()
 
         # The server's three seals are listed and drawn; the first is selected.
         grid = wait_until(lambda: (lambda g: g if g["list"]["count"] == 3 else None)(
@@ -276,6 +277,7 @@ class EditModeTest(SealTestCase):
         self.wait_word_open()
         self.wait_journal("Document.TrackRevisions = True")
         self.assertInOrder(["Document.ShowRevisions = True", "Document.TrackRevisions = True"])
+        self.assertMacrosOffAtEveryOpen()
         opened = next(l for l in self.journal() if l.startswith("Application.Documents.Open("))
         local = temp_folder() / re.search(r'\\([^\\"]+)"', opened).group(1)
         before, original = local.stat(), local.read_bytes()

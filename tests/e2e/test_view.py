@@ -205,8 +205,10 @@ class AssociatedViewerTest(ViewTestCase):
 
 class DangerousTypeTest(ViewTestCase):
     def test_types_that_would_run_are_refused_before_the_download(self):
-        for extension in (".bat", ".CMD"):
+        # Scripts, and an Office type that carries macros.
+        for extension in (".bat", ".CMD", ".xlsm", ".pyw"):
             with self.subTest(extension=extension):
+                copies = self.stamped_copies(extension)
                 stem = self.token("d")
                 marker = self.workdir / f"{stem}.marker"
                 (self.web_dir / (stem + extension)).write_bytes(
@@ -220,6 +222,7 @@ class DangerousTypeTest(ViewTestCase):
                 time.sleep(1)
                 self.assertFalse(marker.exists())
                 self.assertFalse(self.requests_for(stem), "nothing is downloaded")
+                self.assertEqual(self.stamped_copies(extension), copies, "nothing is written")
                 lingering = subprocess.run(["pgrep", "-f", stem], stdout=subprocess.PIPE).stdout.split()
                 self.assertFalse(lingering, "no process runs the report")
 

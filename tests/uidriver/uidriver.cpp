@@ -19,7 +19,8 @@
 //   wait-gone            waits until no window matches
 //   controls             the window and all its descendant controls
 //   control CTL          one control: text, class, visibility, rectangles,
-//                        progress position and range, combo items and selection
+//                        progress position and range, combo items and selection,
+//                        whether a check box is ticked
 //   click CTL            posts BM_CLICK (with --command: WM_COMMAND to the parent)
 //   pick CTL             selects a combo item (--index N or --text T) or a list
 //                        item (--index N) and notifies the parent as a
@@ -396,6 +397,7 @@ json controlJson(HWND top, HWND h) {
         const LRESULT selected = send(h, CB_GETCURSEL);
         j["combo"] = {{"items", items}, {"selected", selected}};
     }
+    if (_wcsicmp(cls.c_str(), L"Button") == 0) j["checked"] = send(h, BM_GETCHECK) == BST_CHECKED;
     if (_wcsicmp(cls.c_str(), L"ListBox") == 0) {
         j["list"] = {{"count", send(h, LB_GETCOUNT)},
                      {"selected", send(h, LB_GETCURSEL)},

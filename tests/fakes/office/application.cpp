@@ -119,6 +119,7 @@ ComPtr<DocumentObject> ApplicationObject::openFile(const std::wstring& path, boo
     if (!classForFileName(fullPath, clsid, suite) || suite != suite_)
         clsid = suite_ == Suite::Word ? kClsidWordDocument12 : kClsidExcelSheet12;
     auto doc = ComPtr<DocumentObject>::attach(new DocumentObject(clsid, false));
+    journalMacroSecurity();
     doc->loadFromFile(fullPath, readOnly);
     doc->app_ = ComPtr<ApplicationObject>(this);
     doc->joined_ = true;
@@ -129,6 +130,10 @@ ComPtr<DocumentObject> ApplicationObject::openFile(const std::wstring& path, boo
     doc->fireDocumentEvent(kEventOpen, L"Open");
     if (doc->joined_) activate(doc.get());
     return doc;
+}
+
+void ApplicationObject::journalMacroSecurity() const {
+    journalLine(L"AutomationSecurity at open: " + std::to_wstring(automationSecurity));
 }
 
 ComPtr<DocumentObject> ApplicationObject::newDocument() {

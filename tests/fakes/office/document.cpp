@@ -528,7 +528,9 @@ STDMETHODIMP DocumentObject::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG
     case OLEIVERB_SHOW:
     case OLEIVERB_UIACTIVATE:
     case OLEIVERB_INPLACEACTIVATE: {
+        // The embedded document opens for the user in its application now.
         joinApplication();
+        application().journalMacroSecurity();
         HRESULT hr = activateInPlace(useSite, verb != OLEIVERB_INPLACEACTIVATE);
         if (FAILED(hr)) {
             // A container that cannot host it in place gets Word's window.
@@ -543,6 +545,7 @@ STDMETHODIMP DocumentObject::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG
     case 1:  // "Open"
     case OLEIVERB_OPEN:
         joinApplication();
+        application().journalMacroSecurity();
         if (inPlaceActive_) InPlaceDeactivate();
         return noted(line, openInOwnWindow());
     case OLEIVERB_HIDE:

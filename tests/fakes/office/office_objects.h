@@ -79,6 +79,11 @@ public:
     std::wstring caption;
     bool visible = false;
     bool displayAlerts = true;
+    // msoAutomationSecurityLow, as the applications start.
+    int32_t automationSecurity = 1;
+    // The journal line that records what macros would have been allowed
+    // for a document opening now.
+    void journalMacroSecurity() const;
     bool normalTemplateSaved = true;
     int untitledCounter = 0;
 
