@@ -145,9 +145,10 @@ start_web() {
 # The program asks before it contacts a server that no list trusts; the test
 # web server is trusted for the whole prefix, as an administrator would do.
 trust_web() {
-    local key='HKLM\Software\Policies\orvo\TrustedServers' host
-    for host in 127.0.0.1 localhost; do
-        wine reg add "$key" /v "http://$host:$ORVO_WEB_PORT" /t REG_SZ /d "" /f >>"$ORVO_TEST_ROOT/warmup.log" 2>&1 ||
+    local key='HKLM\Software\Policies\orvo\TrustedServers'
+    local origin
+    for origin in "http://127.0.0.1:$ORVO_WEB_PORT" "http://localhost:$ORVO_WEB_PORT" "https://localhost:$ORVO_WEB_TLS_PORT"; do
+        wine reg add "$key" /v "$origin" /t REG_SZ /d "" /f >>"$ORVO_TEST_ROOT/warmup.log" 2>&1 ||
             { log "could not trust the test web server in $WINEPREFIX"; exit 1; }
     done
 }
