@@ -39,6 +39,13 @@
 
 Name "${PRODUCT}"
 OutFile "${ORVO_SETUP_EXE}"
+; Authenticode, when the build's environment names a certificate (the script
+; does nothing without one). The uninstaller is signed before it is packed,
+; so the installer carries it signed.
+!ifdef ORVO_SIGN_SCRIPT
+  !uninstfinalize 'bash "${ORVO_SIGN_SCRIPT}" "%1"' = 0
+  !finalize 'bash "${ORVO_SIGN_SCRIPT}" "%1"' = 0
+!endif
 SetCompressor /SOLID lzma
 ; A file that cannot be written stops the run: a silent run must never skip
 ; one and report success.

@@ -37,6 +37,13 @@ constexpr Rgb kBackground{240, 240, 240};
 constexpr Rgb kText{30, 30, 30};
 constexpr Rgb kShadowColor{82, 82, 82};
 constexpr wchar_t kFontFace[] = L"微软雅黑";
+// Posted by the first show: the printers are listed right after it.
+constexpr UINT kListPrinters = WM_APP + 20;
+
+// The print choice is what any mode but these four opens.
+bool opensPrintChoice(const std::string& mode) {
+    return mode != "viewf" && mode != "editf" && mode != "signf" && mode != "login";
+}
 
 }  // namespace
 
@@ -112,10 +119,17 @@ void TfrmMain::FormCreate() {
     request_.FRequest = Application::firstArgument();
     request_.FDownloadStream.clear();
     request_.FPreviewStream.clear();
-    FillPrinterList();
+    // The printers are listed after the first show, and only for the print
+    // choice: asking the spooler (CUPS under Wine) would hold the window back.
 }
 
 void TfrmMain::FillPrinterList() {
+    if (printersListed_) return;
+    printersListed_ = true;
+    // The default as the print flows compare against it, read once the
+    // spooler is loaded (under Wine its loading sets that default); a show
+    // step cut short by a parameter error never reads it.
+    if (parametersRead_) lb_fileName.setCaption(ReadDefaultPrinter());
     // Whatever goes wrong here, the list stays as far as it got.
     try {
         for (const std::wstring& name : installedPrinters()) FlatComboBox.add(name);
@@ -156,11 +170,14 @@ void TfrmMain::FormShow() {
         DecodeRequest();
         decoded = true;
         ParseRequestParameters(request_.FRequest, request_);
-        lb_fileName.setCaption(ReadDefaultPrinter());
+        parametersRead_ = true;
     });
     // A request that cannot be decoded leaves nothing to do: once its error
     // has been shown, the program ends instead of lingering unseen.
     if (!decoded) theApplication()->terminate();
+    // Posted messages come before the dispatch timer's: the list is full
+    // before the print choice shows it (at zero height until then).
+    else if (opensPrintChoice(request_.FMode)) ::PostMessageW(hwnd(), kListPrinters, 0, 0);
 }
 
 void TfrmMain::DecodeRequest() {
@@ -201,6 +218,7 @@ void TfrmMain::Timer1Timer() {
                                              const std::string& token) { PostLogin(digest, address, token); });
         theApplication()->terminate();
     } else {
+        FillPrinterList();  // done already, unless the list's message was lost
         SetWindowLayout(true);
     }
 }
@@ -303,6 +321,9 @@ LRESULT TfrmMain::onMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case WM_SIZE:
         if (Application* app = theApplication()) app->mainWindowSized(wp);
+        return 0;
+    case kListPrinters:
+        guardEvent(hwnd(), [this] { FillPrinterList(); });
         return 0;
     case WM_COPYDATA:
         return WMCopyData(wp, lp);

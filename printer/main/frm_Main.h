@@ -204,6 +204,8 @@ private:
     UniqueFont titleFont_;
     UniqueFont buttonFont_;
     bool shownOnce_ = false;
+    bool printersListed_ = false;
+    bool parametersRead_ = false;  // the first show's steps all ran
     // The wait for a download dispatches messages: a second click must not
     // start a second flow meanwhile.
     ReentryGuard flowGuard_;

@@ -98,6 +98,9 @@ class UiDriver:
         # Selection added to every call: which process's windows the test
         # looks at, so that other programs on the same display never answer.
         self.scope = []
+        # The desktop whose windows it looks at: None for the default one, or
+        # the name of a Wine virtual desktop the programs run on.
+        self.desktop = None
 
     def __call__(self, command, *args, timeout_ms=5000, check=True, scoped=True):
         self.calls += 1
@@ -105,6 +108,7 @@ class UiDriver:
         log = self.workdir / f"uidriver-{self.calls}.log"
         argv = ["wine", str(UIDRIVER), "--out", wine_path(out), command, "--timeout", str(timeout_ms)]
         argv += [str(a) for a in args] + (self.scope if scoped else [])
+        argv += ["--desktop", self.desktop] if self.desktop else []
         with open(log, "wb") as sink:
             proc = subprocess.run(argv, stdout=sink, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL,
                                   env=ENV, timeout=timeout_ms / 1000 + 20)
@@ -157,11 +161,14 @@ class Program:
     reads only the first): the UI driver finds this run's windows by it, even
     when other programs share the display."""
 
-    def __init__(self, workdir, request=None, exe=PROGRAM, env=None):
-        """env: variables added to the harness environment for this run only."""
+    def __init__(self, workdir, request=None, exe=PROGRAM, env=None, desktop=None):
+        """env: variables added to the harness environment for this run only.
+        desktop: "NAME,WIDTHxHEIGHT" runs it on that Wine virtual desktop,
+        where windows get title bars and can be maximised as on Windows."""
         self.log_path = Path(workdir) / f"program-{int(time.time() * 1000)}.log"
         self.tag = None if request is None else f"--e2e-run={uuid.uuid4().hex}"
-        argv = ["wine", str(exe)] + ([] if request is None else [request, self.tag])
+        launcher = ["wine", str(exe)] if desktop is None else ["wine", "explorer", f"/desktop={desktop}", wine_path(exe)]
+        argv = launcher + ([] if request is None else [request, self.tag])
         self.started_at = time.time()
         self._log = open(self.log_path, "wb")
         self.proc = subprocess.Popen(argv, stdout=self._log, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL,

@@ -1,12 +1,14 @@
 """The installer under Wine: silent installs for all users and for the current
 user, a link opened through the shell as a browser opens it, the refusal to
 replace or remove a running program, and uninstalls that take away only what
-the install wrote.
+the install wrote. Signing with a certificate made for the run, and
+scripts/package.sh's refusal of keys that decode no real link.
 
 The shipped installer is 32-bit. A machine that cannot run 32-bit programs
 tests the 64-bit build (build/win64), whose installer target makes the same
 script for amd64 with the 64-bit programs."""
 
+import os
 import re
 import shutil
 import subprocess
@@ -237,6 +239,103 @@ class CurrentUserInstall(InstallerTestCase):
             "shell\\edit": {},
             foreign: {"@": 'other.exe "%1"'},
         })
+
+
+def openssl(*args, cwd):
+    subprocess.run(["openssl", *args], cwd=cwd, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
+                   timeout=60)
+
+
+def make_code_signing_certificate(folder):
+    """A throwaway certificate authority and a code-signing certificate it
+    issued, as a PKCS#12 file with its password in a file. Answers the
+    PKCS#12 file, the password file and the authority's certificate."""
+    openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "ca.key", "-out", "ca.pem", "-days", "2",
+            "-subj", "/CN=orvo throwaway test CA", "-addext", "basicConstraints=critical,CA:TRUE",
+            "-addext", "keyUsage=critical,keyCertSign,cRLSign", cwd=folder)
+    openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", "signer.key", "-out", "signer.csr",
+            "-subj", "/CN=orvo test signer", cwd=folder)
+    (folder / "signer.ext").write_text("basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\n"
+                                       "extendedKeyUsage=codeSigning\n")
+    openssl("x509", "-req", "-in", "signer.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial",
+            "-out", "signer.pem", "-days", "2", "-extfile", "signer.ext", cwd=folder)
+    (folder / "pass.txt").write_text(uuid.uuid4().hex + "\n")
+    openssl("pkcs12", "-export", "-inkey", "signer.key", "-in", "signer.pem", "-certfile", "ca.pem",
+            "-out", "signer.pfx", "-passout", "file:pass.txt", cwd=folder)
+    return folder / "signer.pfx", folder / "pass.txt", folder / "ca.pem"
+
+
+def verify_signature(exe, ca=None):
+    """osslsigncode's verdict on a file's Authenticode signature, against the
+    authority ca (default: the system's trusted ones): (ok, its report)."""
+    args = ["osslsigncode", "verify"] + (["-CAfile", str(ca)] if ca else []) + ["-in", str(exe)]
+    out = subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=60)
+    return out.returncode == 0, out.stdout.decode(errors="replace")
+
+
+class SignedInstall(InstallerTestCase):
+    def setUp(self):
+        super().setUp()
+        if not (shutil.which("osslsigncode") and shutil.which("openssl")):
+            self.skipTest("osslsigncode or openssl not installed")
+
+    def tearDown(self):
+        # The next installer build makes the unsigned one again.
+        self.setup_exe.unlink(missing_ok=True)
+        super().tearDown()
+
+    def test_programs_uninstaller_and_installer_are_signed_and_installed_signed(self):
+        pfx, password, ca = make_code_signing_certificate(self.workdir)
+        self.setup_exe.unlink(missing_ok=True)
+        env = dict(os.environ, ORVO_SIGN_PFX=str(pfx), ORVO_SIGN_PASS_FILE=str(password))
+        subprocess.run(["cmake", "--build", str(e2e.BUILD_DIR), "--target", "installer"], check=True, env=env,
+                       stdout=subprocess.DEVNULL, timeout=600)
+        shipped = e2e.BUILD_DIR / "installer" / "shipped"
+
+        self.assertEqual(self.install("/CurrentUser", r"/D=C:\orvo-signed"), 0)
+        installed = unix_path(r"C:\orvo-signed")
+        self.assertEqual(sorted(p.name for p in installed.iterdir()), sorted(PROGRAMS))
+        for exe in (self.setup_exe, shipped / "Agent.exe", shipped / "orvo_Printer.exe",
+                    installed / "uninstall.exe", installed / "Agent.exe", installed / "orvo_Printer.exe"):
+            ok, report = verify_signature(exe, ca)
+            self.assertTrue(ok, f"{exe}: {report}")
+            self.assertIn("CN=orvo test signer", report, exe)
+            self.assertRegex(report, r"(?i)message digest algorithm\s*:\s*SHA256", exe)
+        for name in ("Agent.exe", "orvo_Printer.exe"):
+            self.assertEqual((installed / name).read_bytes(), (shipped / name).read_bytes(),
+                             f"the installed {name} is the signed one")
+        # The check rests on the chain: the same signature against the
+        # system's authorities, which never issued it, fails.
+        ok, report = verify_signature(self.setup_exe)
+        self.assertFalse(ok, report)
+        shutil.rmtree(installed, ignore_errors=True)
+
+
+class PackageKeyCheck(unittest.TestCase):
+    """scripts/package.sh stops before building when the key would decode no
+    link of the real web system."""
+
+    def package(self, *args):
+        out = subprocess.run(["bash", str(e2e.REPO / "scripts" / "package.sh"), *args], stdout=subprocess.PIPE,
+                             stderr=subprocess.STDOUT, timeout=60, cwd=str(e2e.REPO))
+        return out.returncode, out.stdout.decode(errors="replace")
+
+    def test_refuses_the_placeholder_and_the_tests_key(self):
+        cmake = (e2e.REPO / "CMakeLists.txt").read_text()
+        builtin = [re.search(rf'^set\({name}\s+"(\w+)"', cmake, re.M).group(1)
+                   for name in ("ORVO_RSA_MODULUS", "ORVO_RSA_EXPONENT")]
+        code, out = self.package(f"-DORVO_RSA_MODULUS={builtin[0]}", f"-DORVO_RSA_EXPONENT={builtin[1]}")
+        self.assertEqual(code, 1, out)
+        self.assertIn("--test-key", out)
+        self.assertNotIn("Building", out)
+        if e2e.KEY_FILE.exists():
+            key = dict(line.split("=", 1) for line in e2e.KEY_FILE.read_text().split())
+            code, out = self.package(f"-DORVO_RSA_MODULUS={key['ORVO_RSA_MODULUS']}",
+                                     f"-DORVO_RSA_EXPONENT={key['ORVO_RSA_EXPONENT']}")
+            self.assertEqual(code, 1, out)
+            self.assertIn("tests' key", out)
+        code, out = self.package("--test-key", "-DORVO_RSA_MODULUS=00")
+        self.assertEqual(code, 1, out)
 
 
 if __name__ == "__main__":

@@ -5,6 +5,7 @@
 
 #include <cwchar>
 
+#include "support/win32/system_library.h"
 #include "support/win32/win_error.h"
 #include "support/win32/win_text.h"
 
@@ -15,15 +16,21 @@ constexpr DWORD kPrinterKinds = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
 // As the profile API is asked for it: 256 characters, NUL included.
 constexpr DWORD kProfileValueLength = 256;
 
+// Loaded with the first question about printers, not at start.
+SystemLibrary& spooler() {
+    static SystemLibrary library(L"winspool.drv");
+    return library;
+}
+
 }  // namespace
 
 std::vector<std::wstring> installedPrinters() {
+    auto* enumPrinters = spooler().function<decltype(::EnumPrintersW)>("EnumPrintersW");
     DWORD needed = 0, count = 0;
-    ::EnumPrintersW(kPrinterKinds, nullptr, 4, nullptr, 0, &needed, &count);
+    enumPrinters(kPrinterKinds, nullptr, 4, nullptr, 0, &needed, &count);
     if (needed == 0) return {};
     std::vector<BYTE> buffer(needed);
-    throwLastErrorIf(!::EnumPrintersW(kPrinterKinds, nullptr, 4, buffer.data(), needed, &needed, &count),
-                     "EnumPrinters");
+    throwLastErrorIf(!enumPrinters(kPrinterKinds, nullptr, 4, buffer.data(), needed, &needed, &count), "EnumPrinters");
     const auto* printers = reinterpret_cast<const PRINTER_INFO_4W*>(buffer.data());
     std::vector<std::wstring> names;
     for (DWORD i = 0; i < count; ++i)
@@ -32,11 +39,12 @@ std::vector<std::wstring> installedPrinters() {
 }
 
 std::wstring spoolerDefaultPrinter() {
+    auto* getDefaultPrinter = spooler().function<decltype(::GetDefaultPrinterW)>("GetDefaultPrinterW");
     DWORD length = 0;
-    ::GetDefaultPrinterW(nullptr, &length);
+    getDefaultPrinter(nullptr, &length);
     if (length == 0) return {};
     std::wstring name(length, L'\0');
-    if (!::GetDefaultPrinterW(name.data(), &length)) return {};
+    if (!getDefaultPrinter(name.data(), &length)) return {};
     name.resize(std::wcslen(name.c_str()));
     return name;
 }
@@ -51,7 +59,8 @@ std::string profileDefaultPrinter() {
 }
 
 void setDefaultPrinter(const std::wstring& name) {
-    throwLastErrorIf(!::SetDefaultPrinterW(name.c_str()), "SetDefaultPrinter");
+    auto* setDefault = spooler().function<decltype(::SetDefaultPrinterW)>("SetDefaultPrinterW");
+    throwLastErrorIf(!setDefault(name.c_str()), "SetDefaultPrinter");
 }
 
 }  // namespace orvo

@@ -1,14 +1,15 @@
 // fake_office_ctl: acts on the Office substitute inside a running program
 // as the user of Word would, through its control window.
 //
-//   fake_office_ctl.exe [--pid N] [--timeout MS] COMMAND
+//   fake_office_ctl.exe [--pid N] [--timeout MS] [--desktop NAME] COMMAND
 //   COMMAND: save | edit | close [--save] | quit [--save] | new | activate N | query | open PATH
 //            | linger MS   (keep the files open MS milliseconds after the next quit)
 //
 // Prints the window's answer. Exit status: 0 done (for query: the number of
 // open documents is printed), 1 nothing to act on, 2 refused, 3 no control
 // window, 4 several processes have one (pass --pid), 5 no answer in time,
-// 6 bad arguments.
+// 6 bad arguments. --desktop looks on the named desktop (a Wine virtual
+// desktop the program runs on) instead of the default one.
 #include <windows.h>
 #include <cstdio>
 #include <string>
@@ -41,11 +42,13 @@ int usage() {
 
 int wmain(int argc, wchar_t** argv) {
     DWORD pid = 0, timeout = 10000;
+    std::wstring desktop;
     std::vector<std::wstring> words;
     for (int i = 1; i < argc; ++i) {
         std::wstring arg = argv[i];
         if (arg == L"--pid" && i + 1 < argc) pid = wcstoul(argv[++i], nullptr, 10);
         else if (arg == L"--timeout" && i + 1 < argc) timeout = wcstoul(argv[++i], nullptr, 10);
+        else if (arg == L"--desktop" && i + 1 < argc) desktop = argv[++i];
         else words.push_back(arg);
     }
     if (words.empty()) return usage();
@@ -65,6 +68,14 @@ int wmain(int argc, wchar_t** argv) {
     else if (command == L"open" && words.size() > 1) message = WM_COPYDATA, openPath = words[1];
     else return usage();
 
+    if (!desktop.empty()) {
+        // It stays this thread's desktop until the end of the run.
+        HDESK handle = ::OpenDesktopW(desktop.c_str(), 0, FALSE, GENERIC_ALL);
+        if (!handle || !::SetThreadDesktop(handle)) {
+            fwprintf(stderr, L"no desktop %ls\n", desktop.c_str());
+            return 3;
+        }
+    }
     Found found{pid, {}};
     ::EnumWindows(collect, reinterpret_cast<LPARAM>(&found));
     if (found.windows.empty()) {
