@@ -5,6 +5,7 @@
 #include <ole2.h>
 
 #include "hosting/frm_xlsOLE.h"
+#include "hosting/office_suite.h"
 #include "main/frm_Main.h"
 #include "main/local_name.h"
 #include "support/win32/files.h"
@@ -28,6 +29,11 @@ void TfrmMain::PrintReport(const wchar_t* downloadedText, void (TfrmMain::*print
     if (FFileUrl.size() < kMinFileUrlLength) return;
     auto running = flowGuard_.tryEnter();
     if (!running) return;
+    // Without Word and WPS nothing here can print: say so and end.
+    if (auto app = officeAppForExtension(FFileExt); app && !confirmOfficeInstalled(hwnd(), *app)) {
+        Close();
+        return;
+    }
     if (!DownloadReport()) return;
     Label1.setCaption(std::wstring(downloadedText));
     ApplyChosenPrinter();

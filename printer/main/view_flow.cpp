@@ -11,6 +11,7 @@
 #include "application.h"
 #include "hosting/frmPrivew.h"
 #include "hosting/frm_WriteRead_bar.h"
+#include "hosting/office_suite.h"
 #include "main/dangerous_types.h"
 #include "main/frm_Main.h"
 #include "support/win32/win_error.h"
@@ -53,6 +54,10 @@ bool TfrmMain::RefuseDangerousType() {
 }
 
 void TfrmMain::PreviewWordReport() {
+    if (!confirmOfficeInstalled(hwnd(), OfficeApp::Writer)) {
+        Close();
+        return;
+    }
     const bool docx = FFileExt == ".docx";
     if (!PrepareReport(docx)) return;
     if (!frm_Priview) frm_Priview = std::make_unique<Tfrm_Priview>();
