@@ -74,16 +74,19 @@ private:
     TWordObject* Owner;
     ComPtr<IDispatch> AppDispatch;
     ComPtr<IDispatch> DocDispatch;
-    const IID AppEventsIID = kIidWordApplicationEvents;
-    const IID DocEventsIID = kIidWordDocumentEvents;
+    // Word's, or those of the suite's own that were connected instead.
+    IID AppEventsIID = kIidWordApplicationEvents;
+    IID DocEventsIID = kIidWordDocumentEvents;
     DWORD AppConnection = 0;
     DWORD DocConnection = 0;
 };
 
 class TWordObject {
 public:
-    // Starts Word and connects its application events; throws when Word
-    // cannot be started or does not offer its application interface.
+    // Starts Word (or WPS Writer where Word is not installed) and connects
+    // its application events; throws when it cannot be started or does not
+    // offer its application interface, OfficeMissingError when neither is
+    // installed.
     TWordObject();
     // Asks Word to quit without saving (a failure, such as Word having ended
     // already, is ignored) and lets it go.

@@ -7,6 +7,7 @@
 #include "core/local_name.h"
 #include "hosting/frm_xlsOLE.h"
 #include "hosting/office_macros.h"
+#include "hosting/office_suite.h"
 #include "main/frm_Main.h"
 #include "support/win32/dispatch.h"
 #include "support/win32/files.h"
@@ -29,6 +30,11 @@ void TfrmMain::PrintReport(ReportRequest& request, const wchar_t* downloadedText
     if (request.FFileUrl.size() < kMinFileUrlLength) return;
     auto running = flowGuard_.tryEnter();
     if (!running) return;
+    // Without Word and WPS nothing here can print: say so and end.
+    if (auto app = officeAppForExtension(request.FFileExt); app && !confirmOfficeInstalled(hwnd(), *app)) {
+        Close();
+        return;
+    }
     if (!DownloadReport(request)) return;
     Label1.setCaption(std::wstring(downloadedText));
     ApplyChosenPrinter();

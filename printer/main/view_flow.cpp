@@ -12,6 +12,7 @@
 #include "core/dangerous_types.h"
 #include "hosting/frmPrivew.h"
 #include "hosting/frm_WriteRead_bar.h"
+#include "hosting/office_suite.h"
 #include "main/frm_Main.h"
 #include "support/win32/win_error.h"
 #include "support/win32/win_text.h"
@@ -46,6 +47,10 @@ bool TfrmMain::RefuseDangerousType(const ReportRequest& request) {
 }
 
 void TfrmMain::PreviewWordReport(ReportRequest& request) {
+    if (!confirmOfficeInstalled(hwnd(), OfficeApp::Writer)) {
+        Close();
+        return;
+    }
     const bool docx = request.FFileExt == ".docx";
     if (!PrepareReport(request, docx)) return;
     if (!frm_Priview) frm_Priview = std::make_unique<Tfrm_Priview>();

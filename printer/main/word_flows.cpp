@@ -1,5 +1,6 @@
 // Sign and edit modes after the dispatch: the seal window opens the document
 // in a Word of the program's own, and the main window steps aside.
+#include "hosting/office_suite.h"
 #include "main/frm_Main.h"
 #include "seals/WordAuto.h"
 
@@ -11,6 +12,10 @@ TfrmWord& TfrmMain::sealWindow() {
 }
 
 void TfrmMain::OpenDocumentForSealing(const ReportRequest& request) {
+    if (!confirmOfficeInstalled(hwnd(), OfficeApp::Writer)) {
+        Close();
+        return;
+    }
     TfrmWord& seals = sealWindow();
     seals.DocumentPath = request.FLocalFile;
     // In sign mode the request's third item is the seal list's address.
@@ -24,6 +29,10 @@ void TfrmMain::OpenDocumentForSealing(const ReportRequest& request) {
 }
 
 void TfrmMain::OpenReportForEditing(const ReportRequest& request) {
+    if (!confirmOfficeInstalled(hwnd(), OfficeApp::Writer)) {
+        Close();
+        return;
+    }
     TfrmWord& seals = sealWindow();
     seals.Mode = "Edit";
     seals.DocumentPath = request.FLocalFile;

@@ -296,6 +296,36 @@ def wait_until(predicate, timeout, step=0.05, message="condition"):
         time.sleep(step)
 
 
+def make_prefix(kind):
+    """An extra Wine prefix under the test root, made once and kept
+    (tests/harness/make-prefix.sh): "wps" or "none". Its path."""
+    out = subprocess.run(["bash", str(HARNESS / "make-prefix.sh"), kind, str(BUILD_DIR)], env=ENV,
+                         stdout=subprocess.PIPE, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL, timeout=600)
+    text = out.stdout.decode(errors="replace").strip()
+    if out.returncode != 0 or not text:
+        raise AssertionError(f"make-prefix.sh {kind} failed: {text[-2000:]}")
+    return text.splitlines()[-1]
+
+
+class InOtherPrefix:
+    """Mixin for a test class that runs everything (the program, the UI
+    driver, every wine call) in the extra prefix named by PREFIX_KIND, as on
+    another PC; the main prefix is back once the class is done."""
+
+    PREFIX_KIND = None
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        cls._main_prefix = ENV["WINEPREFIX"]
+        ENV["WINEPREFIX"] = make_prefix(cls.PREFIX_KIND)
+
+    @classmethod
+    def tearDownClass(cls):
+        ENV["WINEPREFIX"] = cls._main_prefix
+        super().tearDownClass()
+
+
 class OrvoTestCase(unittest.TestCase):
     """Gives each test a scratch folder, a UI driver and program starts that
     are always ended afterwards."""

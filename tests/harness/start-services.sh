@@ -142,21 +142,10 @@ start_web() {
     log "test web server did not start on ports $ORVO_WEB_PORT and $ORVO_WEB_TLS_PORT (see $ORVO_TEST_ROOT/web.log)"; exit 1
 }
 
-# The program asks before it contacts a server that no list trusts; the test
-# web server is trusted for the whole prefix, as an administrator would do.
-trust_web() {
-    local key='HKLM\Software\Policies\orvo\TrustedServers'
-    local origin
-    for origin in "http://127.0.0.1:$ORVO_WEB_PORT" "http://localhost:$ORVO_WEB_PORT" "https://localhost:$ORVO_WEB_TLS_PORT"; do
-        wine reg add "$key" /v "$origin" /t REG_SZ /d "" /f >>"$ORVO_TEST_ROOT/warmup.log" 2>&1 ||
-            { log "could not trust the test web server in $WINEPREFIX"; exit 1; }
-    done
-}
-
 start_xvfb
 start_cups
 make_certificates
 start_wine
-trust_web
+bash "$here/trust-web.sh"
 start_web
 log "ready (DISPLAY=$DISPLAY WINEPREFIX=$WINEPREFIX)"

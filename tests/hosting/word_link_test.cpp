@@ -119,8 +119,10 @@ TEST_F(WordLinkTest, ReceiverAnswersAsItsContractSays) {
 }
 
 TEST_F(WordLinkTest, DocumentEventsFollowTheActiveDocument) {
-    TWordObject link;
+    // The recorder outlives the link: ending the link quits Word, whose Quit
+    // still reaches the handlers.
     Recorder recorder;
+    TWordObject link;
     recorder.install(link);
     link.SetCaption("orvo ZUN!");
     link.SetVisible(true);

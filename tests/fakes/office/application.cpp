@@ -21,15 +21,19 @@ ApplicationObject* embeddingSlot[2] = {nullptr, nullptr};
 
 }  // namespace
 
-ApplicationObject::ApplicationObject(Suite suite, bool embedding)
-    : suite_(suite), embedding_(embedding), appEvents_(this, kDiidApplicationEvents) {
-    caption = suite == Suite::Word ? L"Microsoft Word" : L"Microsoft Excel";
+ApplicationObject::ApplicationObject(Suite suite, bool embedding, bool wps)
+    : suite_(suite), embedding_(embedding), wps_(wps),
+      appEvents_(this, wps ? kDiidWpsApplicationEvents : kDiidApplicationEvents) {
+    if (wps)
+        caption = suite == Suite::Word ? L"WPS 文字" : L"WPS 表格";
+    else
+        caption = suite == Suite::Word ? L"Microsoft Word" : L"Microsoft Excel";
 }
 
 ApplicationObject::~ApplicationObject() = default;
 
-ComPtr<ApplicationObject> ApplicationObject::start(Suite suite) {
-    auto app = ComPtr<ApplicationObject>::attach(new ApplicationObject(suite, false));
+ComPtr<ApplicationObject> ApplicationObject::start(Suite suite, bool wps) {
+    auto app = ComPtr<ApplicationObject>::attach(new ApplicationObject(suite, false, wps));
     if (suite == Suite::Word) app->window_ = std::make_unique<WordWindow>(*app);
     runningApplications().push_back(app);
     return app;
@@ -189,8 +193,21 @@ void ApplicationObject::fireApplicationEvent(DISPID id, const wchar_t* name) {
 }
 
 void* ApplicationObject::queryMore(REFIID iid) {
-    if (iid == kIidWordApplication || iid == kIidExcelApplication) return static_cast<IDispatch*>(this);
+    if (!wps_ && (iid == kIidWordApplication || iid == kIidExcelApplication)) return static_cast<IDispatch*>(this);
     return nullptr;
+}
+
+STDMETHODIMP ApplicationObject::GetClassInfo(ITypeInfo** info) {
+    if (info) *info = nullptr;
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP ApplicationObject::GetGUID(DWORD kind, GUID* guid) {
+    if (!guid) return E_POINTER;
+    *guid = GUID_NULL;
+    if (kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID) return E_INVALIDARG;
+    *guid = appEvents_.iid();
+    return S_OK;
 }
 
 STDMETHODIMP ApplicationObject::GetTypeInfoCount(UINT* count) {

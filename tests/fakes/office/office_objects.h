@@ -26,10 +26,11 @@ namespace orvo::fake {
 
 class DocumentObject;
 
-class ApplicationObject final : public ComObject<IDispatch, IConnectionPointContainer> {
+class ApplicationObject final : public ComObject<IDispatch, IConnectionPointContainer, IProvideClassInfo2> {
 public:
     // A new application, as Word.Application's class makes one per request.
-    static ComPtr<ApplicationObject> start(Suite suite);
+    // As WPS, it answers to WPS's interface ids instead of Microsoft's.
+    static ComPtr<ApplicationObject> start(Suite suite, bool wps = false);
     // The application that serves embedded documents of the suite, started
     // on first use and kept for the process.
     static ApplicationObject& embeddingServer(Suite suite);
@@ -96,9 +97,12 @@ public:
     // IConnectionPointContainer
     STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) override;
     STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** out) override;
+    // IProvideClassInfo2: the id of the application events.
+    STDMETHODIMP GetClassInfo(ITypeInfo** info) override;
+    STDMETHODIMP GetGUID(DWORD kind, GUID* guid) override;
 
 private:
-    ApplicationObject(Suite suite, bool embedding);
+    ApplicationObject(Suite suite, bool embedding, bool wps = false);
     ~ApplicationObject() override;
     // Word's and Excel's own application interface ids, through IDispatch.
     void* queryMore(REFIID iid) override;
@@ -110,6 +114,7 @@ private:
 
     Suite suite_;
     bool embedding_;
+    bool wps_;
     bool ended_ = false;
     std::wstring label_ = L"Application";
     std::vector<Entry> documents_;
