@@ -124,8 +124,10 @@ TEST_F(WordLinkTest, ReceiverAnswersAsItsContractSays) {
 }
 
 TEST_F(WordLinkTest, DocumentEventsFollowTheActiveDocument) {
-    TWordObject link;
+    // The recorder outlives the link: ending the link quits Word, whose
+    // Close and Quit still reach the installed handlers.
     Recorder recorder;
+    TWordObject link;
     recorder.install(link);
     link.SetCaption("orvo ZUN!");
     link.SetVisible(true);
