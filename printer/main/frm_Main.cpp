@@ -228,7 +228,7 @@ void TfrmMain::FormDestroy() {
     ReleasePreviewDocument();
     FDownloadStream = MemoryBuffer();
     FPreviewStream = MemoryBuffer();
-    TerminateViewer();
+    CloseViewer();
 }
 
 LRESULT TfrmMain::WMCopyData(WPARAM, LPARAM) {
@@ -278,17 +278,11 @@ std::string TfrmMain::LastPathItem(std::string_view text) { return orvo::LastPat
 void TfrmMain::ShutDown() {
     ClosePreviewDocument();
     WaitForUploadWorker();
-    TerminateViewer();
+    CloseViewer();
     ReleasePrintHost();
     if (Application* app = theApplication()) app->terminate();
 }
 
-void TfrmMain::TerminateViewer() {
-    if (FViewerProcess) {
-        ::TerminateProcess(FViewerProcess.get(), 0);
-        FViewerProcess.reset();
-    }
-}
 
 // ---- Flows built by later work
 

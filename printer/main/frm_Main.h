@@ -191,7 +191,8 @@ private:
     // close yet (the close then happens later).
     bool WaitForUploadBeforeClose();
 
-    void TerminateViewer();
+    // Asks a still running outside viewer to close and waits a few seconds.
+    void CloseViewer();
 
     UniqueFont font_;
     UniqueFont titleFont_;
