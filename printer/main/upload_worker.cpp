@@ -108,8 +108,12 @@ void TMyThread::Execute() {
 }
 
 void TMyThread::UploadDocument() {
-    UniqueFile file = WaitForReleaseAndOpen();
-    if (!file) return FailWithBox(kUploadFileInUse);
+    DWORD error = 0;
+    UniqueFile file = WaitForReleaseAndOpen(error);
+    if (!file) {
+        const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+        return FailWithBox(missing ? kUploadFileMissing : kUploadFileInUse);
+    }
     std::string digest;
     try {
         digest = FileMD5(file.get());
@@ -129,15 +133,19 @@ void TMyThread::UploadDocument() {
     ShowAlert(alert ? *alert : wideToGbk(uploadFailureText(kUploadReplyNotUnderstood, job_.localFile)));
 }
 
-UniqueFile TMyThread::WaitForReleaseAndOpen() {
+UniqueFile TMyThread::WaitForReleaseAndOpen(DWORD& error) {
     const std::wstring path = gbkToWide(job_.localFile);
     for (int check = 1;; ++check) {
         if (!IsFileInUse(job_.localFile)) {
             UniqueFile file = openDenyingWrites(path);
+            error = file ? 0 : ::GetLastError();
             // Taken again between the check and the open: keep waiting.
-            if (file || !isSharingViolation(::GetLastError())) return file;
+            if (file || !isSharingViolation(error)) return file;
         }
-        if (check >= kReleaseChecks) return {};
+        if (check >= kReleaseChecks) {
+            error = ERROR_SHARING_VIOLATION;
+            return {};
+        }
         ::Sleep(kReleaseCheckIntervalMs);
     }
 }

@@ -39,8 +39,9 @@ private:
     void Execute();
     void UploadDocument();
     // The file free and open for reading, others kept from writing it until
-    // the upload ends; an empty handle when it stayed busy or cannot be read.
-    UniqueFile WaitForReleaseAndOpen();
+    // the upload ends; an empty handle when it stayed busy or cannot be read,
+    // and then error says why.
+    UniqueFile WaitForReleaseAndOpen(DWORD& error);
     std::string Post(const std::string& url, HANDLE file);
 
     // Failure: the box names the local document, then the program ends.
@@ -67,6 +68,7 @@ bool IsFileInUse(const std::string& path);
 // The failure box texts, for the worker's boxes and the tests that press them.
 inline constexpr wchar_t kUploadBoxCaption[] = L"同步错误";
 inline constexpr wchar_t kUploadFileInUse[] = L"上传文件被占用，请重试。";
+inline constexpr wchar_t kUploadFileMissing[] = L"找不到要上传的文件，它可能已被移动或删除。";
 inline constexpr wchar_t kUploadNoConnection[] = L"无法连接服务器，请重新上传文件。";
 inline constexpr wchar_t kUploadReplyNotUnderstood[] =
     L"无法识别服务器的回复，不能确认文件已上传保存，请重新上传文件。";
