@@ -18,6 +18,7 @@ namespace {
 
 constexpr int kLeft = 20, kTop = 160, kWidth = 118, kHeight = 306;
 constexpr int kAlertWidth = 500, kAlertHeight = 150;
+constexpr int kAlertLabelTop = 40, kAlertLabelHeight = 48;
 constexpr int kDragStripHeight = 9;
 constexpr int kRowHeight = 100;
 constexpr unsigned kReadTimeoutMs = 5000;
@@ -129,7 +130,7 @@ TfrmWord::TfrmWord(TfrmMain& mainWindow) : main_(mainWindow) {
     Label::Style alert{Rgb{30, 30, 30}, buttonFace()};
     alert.autoSize = false;
     alert.centered = true;
-    Label_Alert.create(place(self, ctl::Label_Alert, dp(2), dp(40), dp(kWidth - 4), dp(48), false), L"",
+    Label_Alert.create(place(self, ctl::Label_Alert, dp(2), dp(kAlertLabelTop), dp(kWidth - 4), dp(kAlertLabelHeight), false), L"",
                        alertFont_.get(), alert);
 
     hints_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
@@ -352,8 +353,10 @@ void TfrmWord::LoadSeals() {
         return;  // the program is ending
     } catch (const std::exception&) {
         // A failed download, a reply that is no seal list, a picture that is
-        // no JPEG: the grid keeps what it shows.
-        showSealLoadFailure(hwnd());
+        // no JPEG: the grid keeps what it shows. Once the window has become
+        // the alert view the seals are not needed any more, and no box may
+        // cover the outcome it shows.
+        if (!alertShown_) showSealLoadFailure(hwnd());
         return;
     }
     Seals = std::move(loaded);
@@ -369,18 +372,45 @@ void TfrmWord::ShowAlert() {
     Label_Alert.setVisible(true);
     DrawGrid1.setVisible(false);
     FlatSpeedButton1.setVisible(false);
-    const int width = dp(kAlertWidth), height = dp(kAlertHeight);
     Label_Alert.setCaption(AlertText);
-    const RECT label = Label_Alert.bounds();
-    Label_Alert.setBounds(dp(2), dp(40), width - dp(4), label.bottom - label.top);
+    // The view grows to show every line of a long text (a server's message,
+    // a path), within the work area.
+    RECT workArea{};
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0);
+    const int areaWidth = workArea.right - workArea.left, areaHeight = workArea.bottom - workArea.top;
+    const int above = dp(kAlertLabelTop), below = dp(kAlertHeight) - dp(kAlertLabelTop) - dp(kAlertLabelHeight);
+    int width = std::min(dp(kAlertWidth), areaWidth);
+    int labelHeight = std::max(dp(kAlertLabelHeight), alertTextHeight(width - dp(4)));
+    if (above + labelHeight + below > areaHeight && width < areaWidth) {
+        width = areaWidth;
+        labelHeight = std::max(dp(kAlertLabelHeight), alertTextHeight(width - dp(4)));
+    }
+    const int height = std::min(above + labelHeight + below, std::max(areaHeight, dp(kAlertHeight)));
+    labelHeight = height - above - below;
+    Label_Alert.setBounds(dp(2), above, width - dp(4), labelHeight);
     const RECT button = Btn_OK.bounds();
     const int buttonWidth = button.right - button.left;
     Btn_OK.setBounds((width - buttonWidth) / 2, height - dp(50), buttonWidth, button.bottom - button.top);
-    const int left = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-    const int top = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+    // Centred on the screen, and moved into the work area when it reaches
+    // under the task bar.
+    const int left = std::clamp<int>((::GetSystemMetrics(SM_CXSCREEN) - width) / 2, workArea.left,
+                                     std::max<int>(workArea.left, workArea.right - width));
+    const int top = std::clamp<int>((::GetSystemMetrics(SM_CYSCREEN) - height) / 2, workArea.top,
+                                    std::max<int>(workArea.top, workArea.bottom - height));
     ::SetWindowPos(hwnd(), nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
     ::InvalidateRect(hwnd(), nullptr, TRUE);
     Show();
+}
+
+int TfrmWord::alertTextHeight(int width) const {
+    const std::wstring text = gbkToWide(AlertText);
+    WindowDc dc(Label_Alert.hwnd());
+    SelectObjectScope select(dc.get(), alertFont_.get());
+    RECT rc{0, 0, width, 0};
+    // As the centred label draws it.
+    ::DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &rc,
+                DT_CALCRECT | DT_CENTER | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
+    return rc.bottom - rc.top;
 }
 
 // ---- Painting and messages

@@ -89,6 +89,8 @@ private:
     void NormalizeTopMosts();
     void paintShapes(HDC dc);
     void addHint(const Control& control, const wchar_t* text);
+    // The height AlertText takes in the alert label at this width.
+    int alertTextHeight(int width) const;
 
     TfrmMain& main_;
     std::unique_ptr<TWordObject> WordLink;

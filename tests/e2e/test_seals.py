@@ -13,17 +13,23 @@ import subprocess
 import time
 import unittest
 
-from orvo_e2e import (APP_TITLE, BUILD_DIR, WEB, reset_web_journal, screen_size, screenshot, wait_until, web_journal,
-                      wine_path, xdotool)
+from orvo_e2e import (APP_TITLE, BUILD_DIR, ENV, MAIN_CLASS, WEB, reset_web_journal, screen_size, screenshot, wait_until,
+                      web_journal, wine_path, xdotool)
 from test_download import temp_folder
 from test_print import PrintTestCase, wine
 
 SEAL_CLASS = "TfrmWord"
 WORD_CLASS = "OrvoFakeWordApplication"
 CTL = BUILD_DIR / "tests" / "fakes" / "office" / "fake_office_ctl.exe"
+AGENT = BUILD_DIR / "agent" / "Agent.exe"
+UNSAVED_QUESTION = "文档已修改但尚未保存。是否保存后上传？"
+IDYES, IDNO, IDCANCEL = 6, 7, 2
 DIALOG_TITLE = "请选择投标文件进行盖章"
 NOT_STAMPED = "您没有对投标文件进行盖章，请重新进行操作！"
 SEAL_LOAD_FAILED = "无法读取印章文件，请重新打开。"
+LONG_MSG = ("文件未能保存：服务器上的同名文件正在被其他用户编辑。\n请稍后重新上传，或联系系统管理员解除锁定。\n"
+            "锁定者：办公室 张三（内线 8021）\n"
+            "服务器路径：D:\\报表系统\\归档\\2026年\\十二月\\投标文件\\第三季度汇总\\最终版本\\盖章稿.doc")
 CANNOT_OPEN = "请退出所有Word程序再尝试打开文件..."
 # The eight statements of one stamp, as the substitute journals them.
 PASTE_STEPS = [
@@ -139,10 +145,29 @@ class SealTestCase(PrintTestCase):
         self.click("Btn_OK")
         self.assertEnds(program)
 
+    def opened_file(self):
+        """The local copy Word was asked to open in edit mode."""
+        opened = next(l for l in self.journal() if l.startswith("Application.Documents.Open("))
+        return temp_folder() / re.search(r'\\([^\\"]+)"', opened).group(1)
+
+    def answer_unsaved_question(self, button):
+        box = self.ui("msgbox", "--visible", "--title", APP_TITLE, timeout_ms=10000)
+        self.assertEqual(box["text"], UNSAVED_QUESTION)
+        self.assertEqual(sorted(b["id"] for b in box["buttons"]), sorted([IDYES, IDNO, IDCANCEL]))
+        self.ui("click", "--hwnd", box["window"]["hwnd"], "--command", button)
+        self.ui("wait-gone", "--hwnd", box["window"]["hwnd"], timeout_ms=5000)
+
+    def assertNothingLeft(self, program):
+        """No process of the run is left: Wine's processes carry its tag."""
+        time.sleep(0.5)
+        left = subprocess.run(["pgrep", "-f", program.tag], stdout=subprocess.PIPE).stdout.split()
+        self.assertFalse(left, "processes of the run are left behind")
+
 
 class SignModeTest(SealTestCase):
     def test_stamping_two_copies_of_the_second_seal_then_saving_reaches_the_upload(self):
-        program, local = self.start_sign()
+        # The seal list answers once: its fetch again for the alert view fails.
+        program, local = self.start_sign("sign.docx", f"/seals/list?once={self.folder}")
         strip = self.strip()
         self.assertEqual((strip["rect"]["left"], strip["rect"]["top"]), (20, 160))
         self.assertEqual((strip["rect"]["width"], strip["rect"]["height"]), (118, 306))
@@ -203,8 +228,13 @@ class SignModeTest(SealTestCase):
             self.assertEqual((p["kind"], p["transparent"], p["fill"], p["wrap"], p["zorder"]),
                              ("floating", "1", "0", "3", "4"))
         self.assertEqual(stamped[0]["hash"], stamped[1]["hash"])
-        # The worker's result comes back in the alert view.
+        # The worker's result comes back in the alert view, and the failed
+        # fetch of the seal list that follows raises no box over it.
         self.assertUploadConfirmed()
+        wait_until(lambda: len([e for e in web_journal() if e["path"] == "/seals/list"]) == 2, 10,
+                   message="the seal list fetched again")
+        self.assertFalse(self.ui("msgbox", "--visible", timeout_ms=1500, check=False))
+        self.assertEqual(self.seal_controls()[1]["Label_Alert"]["text"], "文件上传保存成功！")
         self.close_alert_and_end(program)
 
     def test_quit_without_saving_shows_the_not_stamped_alert(self):
@@ -298,6 +328,28 @@ class EditModeTest(SealTestCase):
         self.ui("close", "--class", WORD_CLASS)  # the user closes Word's window
         self.assertEnds(program)
         self.assertEqual(self.upload_requests(), [])
+
+    def test_a_long_server_message_shows_all_its_lines(self):
+        self.upload_path = "/upload/longmsg"
+        program = self.start_edit("0")
+        self.wait_word_open()
+        self.assertEqual(self.word("save"), 0)
+        self.assertEqual(self.word("quit"), 0)
+        wait_until(lambda: self.ui("find", "--class", SEAL_CLASS, "--visible", timeout_ms=0, check=False), 20,
+                   message="the alert view")
+        window, controls = self.seal_controls()
+        label, ok = controls["Label_Alert"], controls["Btn_OK"]
+        self.assertEqual(label["text"].replace("\r\n", "\n"), LONG_MSG)
+        # Four lines or more of a 14-pixel font, all inside the label, which
+        # ends above the button; the view grew to hold them.
+        self.assertGreaterEqual(label["in_parent"]["height"], 4 * 16)
+        self.assertLessEqual(label["in_parent"]["top"] + label["in_parent"]["height"], ok["in_parent"]["top"])
+        self.assertEqual(window["rect"]["height"], label["in_parent"]["height"] + 102)
+        width, height = screen_size()
+        self.assertEqual((window["rect"]["left"], window["rect"]["top"]),
+                         ((width - 500) // 2, (height - window["rect"]["height"]) // 2))
+        screenshot(self.workdir / "long-alert.png")
+        self.close_alert_and_end(program)
 
     def test_a_report_word_cannot_open_ends_the_program_after_the_box(self):
         program = self.start_edit("1", "broken.docx", "--broken")
