@@ -177,7 +177,18 @@ void DocumentObject::ensureAlive() const {
         f.description = L"The object invoked has disconnected from its clients.";
         throw f;
     }
+    if (app_ && app_->crashed() && joined_) throwDisconnected();
     if (app_ && app_->ended() && joined_) throwServerGone();
+}
+
+void DocumentObject::dropWithProcess() {
+    if (ownWindow_ && window_) {
+        ::DestroyWindow(window_);
+        window_ = nullptr;
+        ownWindow_ = false;
+    }
+    releaseFile();
+    docEvents_.unadviseAll();
 }
 
 std::wstring DocumentObject::displayName() const {
