@@ -8,6 +8,7 @@
 #include "build_config.h"
 #include "main/control_ids.h"
 #include "main/request_intake.h"
+#include "main/upload_worker.h"
 #include "resources/resource_ids.h"
 #include "seals/WordAuto.h"
 #include "support/portable/delimited_list.h"
@@ -37,6 +38,29 @@ constexpr wchar_t kFontFace[] = L"微软雅黑";
 
 ControlPlace place(HWND parent, int id, int left, int top, int width, int height, bool visible = true) {
     return ControlPlace::designed(parent, id, left, top, width, height, visible);
+}
+
+// The uppermost window of this thread a user works with: visible, of some
+// size (the print host stays shown at zero size), neither a drop shadow
+// nor a tooltip.
+HWND frontmostWindowOfThread() {
+    HWND found = nullptr;
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND window, LPARAM lp) WINAPI -> BOOL {
+            RECT rc{};
+            ::GetWindowRect(window, &rc);
+            wchar_t cls[32] = {};
+            ::GetClassNameW(window, cls, 32);
+            const LONG_PTR ex = ::GetWindowLongPtrW(window, GWL_EXSTYLE);
+            if (!::IsWindowVisible(window) || rc.right <= rc.left || rc.bottom <= rc.top ||
+                (ex & (WS_EX_TRANSPARENT | WS_EX_NOACTIVATE)) || lstrcmpiW(cls, TOOLTIPS_CLASSW) == 0)
+                return TRUE;
+            *reinterpret_cast<HWND*>(lp) = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
 }
 
 }  // namespace
@@ -96,6 +120,7 @@ TfrmMain::TfrmMain() {
     if (Application* app = theApplication()) {
         app->addMinimizeHandler([this] { ApplicationEvents1Minimize(); });
         app->addRestoreHandler([this] { ApplicationEvents1Restore(); });
+        app->setForwardedRequestHandler([this] { BringJobToFront(); });
     }
 
     FormCreate();
@@ -232,8 +257,16 @@ void TfrmMain::FormDestroy() {
 }
 
 LRESULT TfrmMain::WMCopyData(WPARAM, LPARAM) {
-    // A request forwarded to a running instance is not acted on.
+    // A request forwarded to a running instance is not acted on; the user
+    // is shown what this run still has open.
+    guardEvent(hwnd(), [this] { BringJobToFront(); });
     return 0;
+}
+
+void TfrmMain::BringJobToFront() {
+    // Word first: in sign mode the strip then stays over it.
+    if (frmWord_) frmWord_->BringWordToFront();
+    if (HWND window = frontmostWindowOfThread()) bringWindowToFront(window);
 }
 
 // ---- Operations
@@ -303,6 +336,10 @@ LRESULT TfrmMain::onMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case WM_COPYDATA:
         return WMCopyData(wp, lp);
+    case kUploadProgressBegin:
+    case kUploadProgressWork:
+        UploadProgress(msg, wp, lp);
+        return 0;
     case WM_CLOSE:
         if (WaitForUploadBeforeClose()) ::DestroyWindow(hwnd());
         return 0;

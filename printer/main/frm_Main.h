@@ -115,6 +115,9 @@ private:
     void ApplicationEvents1Minimize();
     void ApplicationEvents1Restore();
     LRESULT WMCopyData(WPARAM wp, LPARAM lp);
+    // Another link while this run goes on: the run's open window (Word, the
+    // seal strip, the preview, the alert view or this one) comes to the front.
+    void BringJobToFront();
 
     // ---- Request intake
     void DecodeRequest();
@@ -186,6 +189,11 @@ private:
     // Tests of the worker set the request fields a decoded link would.
     friend struct TfrmMainTestAccess;
     void ShowUploadAlert(const std::string& alertText);
+    // The compact window with "正在上传..." and the bytes sent, while an
+    // upload runs; it goes when the reply has been read.
+    void ShowUploadProgress();
+    void HideUploadProgress();
+    void UploadProgress(UINT message, WPARAM low, LPARAM high);
     void CloseAfterUpload();
     // WM_CLOSE during an upload waits for it; false when the window must not
     // close yet (the close then happens later).

@@ -27,6 +27,11 @@ constexpr unsigned kReplyTimeoutMs = 5 * 60 * 1000;
 constexpr std::uint64_t kMaxReplyBytes = 1 << 20;
 constexpr char kFilePartName[] = "uploaded_file";
 
+// A byte count to the main window, split over the message's two words.
+void postUploadProgress(HWND window, UINT message, std::uint64_t bytes) {
+    ::PostMessageW(window, message, static_cast<WPARAM>(bytes & 0xFFFFFFFFu), static_cast<LPARAM>(bytes >> 32));
+}
+
 bool isSharingViolation(DWORD error) { return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION; }
 
 // Others may go on reading the file, but nobody may change it: the digest
@@ -99,9 +104,11 @@ void TMyThread::Execute() {
     try {
         UploadDocument();
     } catch (const std::exception& e) {
+        HideProgress();
         showErrorBox(nullptr, e);
         CloseMainWindow();
     } catch (...) {
+        HideProgress();
         showErrorBox(nullptr, wideToGbk(L"未知错误"));
         CloseMainWindow();
     }
@@ -157,19 +164,41 @@ std::string TMyThread::Post(const std::string& url, HANDLE file) {
     settings.maxBodyBytes = kMaxReplyBytes;
     HttpClient client(settings);
     const MultipartUpload part{kFilePartName, job_.localFile, contentTypeForFile(job_.localFile), file};
-    const std::vector<std::uint8_t> reply = client.postMultipart(url, {}, &part);
+    // The bytes of the request body go to the main window's progress bar;
+    // the reply's own progress that follows is not shown.
+    const HWND progressWindow = mainWindow_.hwnd();
+    std::uint64_t bodyBytes = 0;
+    bool bodySent = false;
+    TransferProgress progress;
+    progress.begin = [&](std::uint64_t expected) {
+        if (bodyBytes || bodySent) return;
+        bodyBytes = expected;
+        postUploadProgress(progressWindow, kUploadProgressBegin, expected);
+    };
+    progress.work = [&](std::uint64_t sent) {
+        if (bodySent) return;
+        bodySent = sent >= bodyBytes;
+        postUploadProgress(progressWindow, kUploadProgressWork, sent);
+    };
+    const std::vector<std::uint8_t> reply = client.postMultipart(url, {}, &part, progress);
     return std::string(reply.begin(), reply.end());
 }
 
 // Every window of ours is hidden while an upload runs: the box comes to the front.
 void TMyThread::FailWithBox(const wchar_t* text) {
+    HideProgress();
     ::MessageBoxW(nullptr, uploadFailureText(text, job_.localFile).c_str(), kUploadBoxCaption,
                   MB_OK | MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST);
     CloseMainWindow();
 }
 
 void TMyThread::ShowAlert(const std::string& alertText) {
+    HideProgress();
     UiThreadCalls::run(uiCalls_, [&] { mainWindow_.ShowUploadAlert(alertText); });
+}
+
+void TMyThread::HideProgress() {
+    UiThreadCalls::run(uiCalls_, [&] { mainWindow_.HideUploadProgress(); });
 }
 
 void TMyThread::CloseMainWindow() {
@@ -183,7 +212,28 @@ void TfrmMain::StartUpload() {
     if (UploadWorker.load()) return;
     if (!uploadCalls_) uploadCalls_ = std::make_unique<UiThreadCalls>();
     auto* worker = new TMyThread(UploadJob{FServerUrl, FFileGuid, FLocalFile}, *this, uploadCalls_->hwnd());
+    ShowUploadProgress();
     uploadThread_ = worker->Start();
+}
+
+void TfrmMain::ShowUploadProgress() {
+    // Every other window is gone by now: a large document on a slow line
+    // must not leave the user with nothing on the screen. The window is
+    // still in the compact layout sign and edit modes gave it.
+    Label_Title.setCaption(std::wstring(L"正在上传..."));
+    IdHTTPWorkBegin(0);
+    if (!shownOnce_) return;  // never shown, so there is no request to show it for
+    ::ShowWindow(hwnd(), SW_SHOWNORMAL);
+    bringWindowToFront(hwnd());
+}
+
+void TfrmMain::HideUploadProgress() { HideWithShadow(); }
+
+void TfrmMain::UploadProgress(UINT message, WPARAM low, LPARAM high) {
+    const std::uint64_t bytes = (static_cast<std::uint64_t>(static_cast<std::uint32_t>(high)) << 32) |
+                                static_cast<std::uint32_t>(low);
+    if (message == kUploadProgressBegin) IdHTTPWorkBegin(bytes);
+    else IdHTTPWork(bytes);
 }
 
 void TfrmMain::SetUploadAlertView(std::function<void(const std::string& alertText)> showAlert) {

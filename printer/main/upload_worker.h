@@ -47,12 +47,19 @@ private:
     // Failure: the box names the local document, then the program ends.
     void FailWithBox(const wchar_t* text);
     void ShowAlert(const std::string& alertText);
+    // The main window's upload progress goes, before any box or the alert.
+    void HideProgress();
     void CloseMainWindow();
 
     UploadJob job_;
     TfrmMain& mainWindow_;
     HWND uiCalls_;
 };
+
+// The worker's progress, posted to the main window: the body's size, then
+// the bytes sent, each split over wParam (low 32 bits) and lParam (high).
+inline constexpr UINT kUploadProgressBegin = WM_APP + 0x21;
+inline constexpr UINT kUploadProgressWork = WM_APP + 0x22;
 
 // The running worker, set by StartUpload; the worker clears it as it frees itself.
 extern std::atomic<TMyThread*> UploadWorker;

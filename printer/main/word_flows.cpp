@@ -15,7 +15,7 @@ void TfrmMain::OpenDocumentForSealing() {
     seals.DocumentPath = FLocalFile;
     // In sign mode the request's third item is the seal list's address.
     seals.SealListUrl = FFileType;
-    seals.StartWordLink();
+    if (!seals.StartWordLink()) return;
     // When Word cannot open the file the strip still shows: closing it or
     // "上 传" ends the run.
     seals.OpenDocument(FLocalFile, false);
@@ -27,7 +27,7 @@ void TfrmMain::OpenReportForEditing() {
     TfrmWord& seals = sealWindow();
     seals.Mode = "Edit";
     seals.DocumentPath = FLocalFile;
-    seals.StartWordLink();
+    if (!seals.StartWordLink()) return;
     if (!seals.OpenDocument(FLocalFile, FFileType == "1")) {
         // No Word and no window would be left to end the run: end it now.
         // The downloaded copy stays where it is.

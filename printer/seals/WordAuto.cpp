@@ -22,10 +22,15 @@ constexpr int kAlertLabelTop = 40, kAlertLabelHeight = 48;
 constexpr int kDragStripHeight = 9;
 constexpr int kRowHeight = 100;
 constexpr unsigned kReadTimeoutMs = 5000;
+// How often Word is looked at while the run waits for it: a Word that has
+// died raises no Quit, and the run must not wait for ever without a window.
+constexpr UINT_PTR kWatchWordTimer = 1;
+constexpr UINT kWatchWordIntervalMs = 1000;
 constexpr Rgb kBorder{128, 128, 128};
 constexpr Rgb kDragStrip{160, 160, 160};
 constexpr wchar_t kFontFace[] = L"微软雅黑";
 constexpr wchar_t kSealHint[] = L"请选择印章并进行盖章";
+constexpr wchar_t kWordCaption[] = L"orvo ZUN!";
 
 // Word's constants for pasting a seal.
 constexpr int kWdCharacter = 1, kWdExtend = 1;
@@ -206,6 +211,26 @@ void TfrmWord::NormalizeTopMosts() {
 
 void TfrmWord::Close() { FormClose(); }
 
+void TfrmWord::BringWordToFront() {
+    if (!WordLink) return;
+    // Word's window is the one that carries the caption given to it.
+    struct Search {
+        const wchar_t* caption;
+        HWND found = nullptr;
+    } search{kWordCaption};
+    ::EnumWindows(
+        [](HWND window, LPARAM lp) WINAPI -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lp);
+            wchar_t title[256] = {};
+            ::GetWindowTextW(window, title, 256);
+            if (!::IsWindowVisible(window) || !wcsstr(title, s->caption)) return TRUE;
+            s->found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    if (search.found) bringWindowToFront(search.found);
+}
+
 void TfrmWord::CloseByUser() {
     // Closing the alert view is its "关 闭".
     if (alertShown_) {
@@ -214,6 +239,7 @@ void TfrmWord::CloseByUser() {
     }
     // The strip closed by the user: decide as after Word's quit, so the run
     // does not go on with no window left.
+    if (!SaveOrDiscardChanges()) return;
     FormClose();
     FinishDocument();
 }
@@ -241,7 +267,27 @@ void TfrmWord::FlatSpeedButton1Click() {
     PasteSeal();
 }
 
-void TfrmWord::FlatSpeedButton2Click() { FinishDocument(); }
+void TfrmWord::FlatSpeedButton2Click() {
+    if (SaveOrDiscardChanges()) FinishDocument();
+}
+
+bool TfrmWord::SaveOrDiscardChanges() {
+    if (!WordLink) return true;
+    Dispatch word(ComPtr<IDispatch>(WordLink->WordApp()));
+    try {
+        const UniqueVariant saved = word.object(L"ActiveDocument").get(L"Saved");
+        if (saved.get()->vt != VT_BOOL || saved.get()->boolVal != VARIANT_FALSE) return true;
+    } catch (const std::exception&) {
+        return true;  // no document, or no Word: nothing to lose
+    }
+    // Word quits without saving: unsaved stamps would be lost unseen.
+    const int answer = ::MessageBoxW(hwnd(), L"文档已修改但尚未保存。是否保存后上传？", kApplicationTitle,
+                                     MB_YESNOCANCEL | MB_ICONQUESTION);
+    // Word quit while the question was open: its quit has decided already.
+    if (!WordLink || answer == IDCANCEL) return false;
+    if (answer == IDYES) word.object(L"ActiveDocument").call(L"Save");
+    return true;
+}
 
 void TfrmWord::Btn_OKClick() { main_.Close(); }
 
@@ -249,10 +295,19 @@ void TfrmWord::DocumentOpened() { SetTrackRevisions(); }
 
 // ---- Word
 
-void TfrmWord::StartWordLink() {
-    if (WordLink) return;
+bool TfrmWord::StartWordLink() {
+    if (WordLink) return true;
     auto link = std::make_unique<TWordObject>();
-    link->SetCaption("orvo ZUN!");
+    if (!link->EventsConnected()) {
+        // Without Word's Quit the run could never tell when the user is
+        // done, nor upload what was saved: say so and end now.
+        link.reset();
+        ::MessageBoxW(hwnd(), L"无法接收 Word 的通知，不能得知文档何时编辑完毕。程序将退出。", kApplicationTitle,
+                      MB_OK | MB_ICONERROR);
+        main_.Close();
+        return false;
+    }
+    link->SetCaption(wideToGbk(kWordCaption));
     link->SetVisible(true);
     link->SetOnQuit([this](TWordObject*) { guardEvent(hwnd(), [this] { WordQuit(); }); });
     link->SetOnDocumentChange(nullptr);
@@ -260,12 +315,26 @@ void TfrmWord::StartWordLink() {
     link->SetOnDocumentOpen([this](TWordObject*) { guardEvent(hwnd(), [this] { DocumentOpened(); }); });
     link->SetOnDocumentClose(nullptr);
     WordLink = std::move(link);
+    ::SetTimer(hwnd(), kWatchWordTimer, kWatchWordIntervalMs, nullptr);
+    return true;
+}
+
+void TfrmWord::WatchWord() {
+    // The look at Word is a call into it, which may pump messages while a
+    // busy Word answers: one look at a time.
+    if (!WordLink || finishing_ || watching_) return;
+    watching_ = true;
+    const bool running = WordLink->StillRunning();
+    watching_ = false;
+    // Gone, as after a crash: decide as its Quit would have.
+    if (!running && WordLink) FinishDocument();
 }
 
 void TfrmWord::EndWordLink() noexcept {
     // The reference is cleared first, so nothing can end the link twice.
     std::unique_ptr<TWordObject> link = std::move(WordLink);
     if (!link) return;
+    ::KillTimer(hwnd(), kWatchWordTimer);
     // Word may raise Quit while the link asks it to quit: that is no user's
     // quit and starts no decision.
     endingLink_ = true;
@@ -440,6 +509,10 @@ LRESULT TfrmWord::onMessage(UINT msg, WPARAM wp, LPARAM lp) {
     }
     case WM_SIZE:
         ::InvalidateRect(hwnd(), nullptr, TRUE);
+        return 0;
+    case WM_TIMER:
+        if (wp != kWatchWordTimer) return defaultProc(msg, wp, lp);
+        guardEvent(hwnd(), [this] { WatchWord(); });
         return 0;
     case WM_LBUTTONDOWN:
         // The form and both shapes (painted on it) move the window.

@@ -256,7 +256,16 @@ class SignModeTest(SealTestCase):
         self.click("FlatSpeedButton1")
         self.wait_journal(PASTE_STEPS[-1], 1)
         before = local.read_bytes()
+        # The unsaved stamp is asked about: 取消 goes back to Word as it was.
         self.click("FlatSpeedButton2")
+        self.answer_unsaved_question(IDCANCEL)
+        time.sleep(0.5)
+        self.assertNotIn("Event Application.Quit", self.journal())
+        self.assertEqual(self.strip()["rect"]["width"], 118)
+        self.ui("find", "--class", WORD_CLASS, "--visible", timeout_ms=0)
+        # 否: Word closes without the stamp, as before the question.
+        self.click("FlatSpeedButton2")
+        self.answer_unsaved_question(IDNO)
         self.wait_journal("Event Application.Quit")
         wait_until(lambda: self.seal_controls()[0]["rect"]["width"] == 500, 10, message="the alert view")
         self.assertAlertView(NOT_STAMPED)
@@ -298,6 +307,102 @@ class SignModeTest(SealTestCase):
         self.assertAlertView(NOT_STAMPED)
         self.ui("close", "--class", SEAL_CLASS)
         self.assertEnds(program)
+
+
+class SignRunInFrontTest(SealTestCase):
+    def test_a_second_link_brings_the_strip_forward_and_yes_saves_and_uploads_the_stamp(self):
+        program, local = self.start_sign("front.docx")
+        strip = self.strip()
+        self.wait_word_open()
+        wait_until(lambda: self.ui("control", "--class", SEAL_CLASS, "DrawGrid1")["control"]["list"]["count"] == 3,
+                   10, message="three seals")
+        self.click("FlatSpeedButton1")
+        self.wait_journal(PASTE_STEPS[-1], 1)
+        # The user goes on in Word; then a web page opens another link.
+        word = self.ui("find", "--class", WORD_CLASS, "--visible", timeout_ms=5000)["window"]
+        rect = word["rect"]
+        xdotool("mousemove", rect["left"] + rect["width"] // 2, rect["top"] + rect["height"] // 2, "click", "1")
+        wait_until(lambda: self.ui("find", "--class", WORD_CLASS, timeout_ms=0)["window"]["foreground"], 5,
+                   message="Word in front")
+        second = f"{WEB}/files/flows/{self.folder}/second-{self.token()}.doc"
+        out = subprocess.run(["wine", str(AGENT), f"orvo:cmd=print&filename={second}"], env=ENV,
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
+        self.assertEqual(out.returncode, 0)
+        wait_until(lambda: self.strip()["foreground"], 10, message="the strip in front")
+        self.assertEqual(self.strip()["hwnd"], strip["hwnd"])
+        # The second request is not acted on: nothing fetched, no other window.
+        time.sleep(1)
+        self.assertFalse([e for e in web_journal() if "second-" in e["path"]])
+        self.assertFalse(self.ui("find", "--class", MAIN_CLASS, "--visible", timeout_ms=0, check=False))
+
+        # "上 传" with the stamp unsaved: 是 saves it, and it is uploaded.
+        self.click("FlatSpeedButton2")
+        self.answer_unsaved_question(IDYES)
+        self.assertUploaded(local)
+        self.assertEqual(len(pictures(local)), 1)
+        self.assertUploadConfirmed()
+        self.close_alert_and_end(program)
+
+
+class WordCrashTest(SealTestCase):
+    def test_edit_mode_a_crash_after_a_save_still_uploads_and_leaves_nothing_behind(self):
+        program = self.start_edit("0", "crash.docx")
+        self.wait_word_open()
+        self.assertEqual(self.word("save"), 0)
+        local = self.opened_file()
+        crashed = time.monotonic()
+        self.assertEqual(self.word("crash"), 0)
+        self.assertUploaded(local)
+        self.assertLess(time.monotonic() - crashed, 6)
+        self.assertNotIn("Event Application.Quit", self.journal())
+        self.assertUploadConfirmed()
+        self.close_alert_and_end(program)
+        self.assertNothingLeft(program)
+
+    def test_sign_mode_a_crash_without_a_save_shows_the_alert_and_its_close_ends_the_run(self):
+        program, _ = self.start_sign("crash-sign.docx")
+        self.strip()
+        self.wait_word_open()
+        self.assertEqual(self.word("crash"), 0)
+        wait_until(lambda: self.seal_controls()[0]["rect"]["width"] == 500, 6, message="the alert view")
+        self.assertAlertView(NOT_STAMPED)
+        self.assertFalse(self.ui("find", "--class", WORD_CLASS, "--visible", timeout_ms=0, check=False))
+        self.assertEqual(self.upload_requests(), [])
+        self.close_alert_and_end(program)
+        self.assertNothingLeft(program)
+
+
+class LongUploadTest(SealTestCase):
+    def test_a_slow_upload_shows_the_compact_window_with_its_progress_until_the_reply(self):
+        # Larger than what the system's socket buffers take at once.
+        self.upload_path = "/upload/slowbody/15"
+        program = self.start_edit("0", "large.docx")
+        self.wait_word_open()
+        self.assertEqual(self.word("save"), 0)
+        local = self.opened_file()
+        local.write_bytes(os.urandom(24 << 20))  # a large saved document
+        self.assertEqual(self.word("quit"), 0)
+
+        window = self.ui("find", "--class", MAIN_CLASS, "--visible", timeout_ms=10000)["window"]
+        self.assertEqual(window["rect"]["height"], 80)
+        self.assertEqual(self.ui.main_control("Label_Title")["text"], "正在上传...")
+        positions = set()
+        while True:
+            main = self.ui("find", "--class", MAIN_CLASS, timeout_ms=0)["window"]
+            alert = self.ui("find", "--class", SEAL_CLASS, "--visible", timeout_ms=0, check=False)
+            if alert:
+                # The compact window went before the alert came.
+                self.assertFalse(main["visible"])
+                break
+            if main["visible"]:
+                gauge = self.ui.main_control("FlatGauge")["progress"]
+                positions.add(gauge["pos"] * 100 // max(gauge["max"], 1))
+            time.sleep(0.1)
+        moving = sorted(p for p in positions if 0 < p < 100)
+        self.assertGreaterEqual(len(moving), 2, positions)
+        self.assertUploaded(local)
+        self.assertUploadConfirmed()
+        self.close_alert_and_end(program)
 
 
 class EditModeTest(SealTestCase):
