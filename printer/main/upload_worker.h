@@ -11,10 +11,27 @@
 
 namespace orvo {
 
-class TfrmMain;
+// Where the worker's outcome goes. Its calls come on the user-interface
+// thread, through synchronous calls, while the worker waits for them.
+class UploadObserver {
+public:
+    // The server's answer (or the failure to understand it), to be shown.
+    virtual void ShowUploadAlert(const std::string& alertText) = 0;
+    // After a failure box: the program ends.
+    virtual void CloseAfterUpload() = 0;
+    // The reply has been read, or the upload failed: whatever showed its
+    // progress goes, before the alert or a failure box.
+    virtual void HideUploadProgress() = 0;
+    // Where the worker posts the bytes sent (kUploadProgressBegin, then
+    // kUploadProgressWork); null for nowhere. Asked when the worker is made.
+    virtual HWND UploadProgressWindow() const = 0;
 
-// What one upload sends, taken from the main window's request fields when
-// it starts (nothing changes them after intake).
+protected:
+    ~UploadObserver() = default;
+};
+
+// What one upload sends, taken from the request when it starts (nothing
+// changes it after intake).
 struct UploadJob {
     std::string serverUrl;  // FServerUrl
     std::string fileGuid;   // FFileGuid, exactly as decoded
@@ -23,9 +40,10 @@ struct UploadJob {
 
 class TMyThread {
 public:
-    // mainWindow and uiCalls (its UiThreadCalls window) are used on the
-    // user-interface thread only, through synchronous calls.
-    TMyThread(UploadJob job, TfrmMain& mainWindow, HWND uiCalls);
+    // observer and uiCalls (a UiThreadCalls window) are used on the
+    // user-interface thread only, through synchronous calls. running holds
+    // the worker from Start until it frees itself.
+    TMyThread(UploadJob job, UploadObserver& observer, HWND uiCalls, std::atomic<TMyThread*>& running);
     TMyThread(const TMyThread&) = delete;
     TMyThread& operator=(const TMyThread&) = delete;
 
@@ -47,30 +65,22 @@ private:
     // Failure: the box names the local document, then the program ends.
     void FailWithBox(const wchar_t* text);
     void ShowAlert(const std::string& alertText);
-    // The main window's upload progress goes, before any box or the alert.
+    // The observer's upload progress goes, before any box or the alert.
     void HideProgress();
     void CloseMainWindow();
 
     UploadJob job_;
-    TfrmMain& mainWindow_;
+    UploadObserver& observer_;
     HWND uiCalls_;
+    HWND progressWindow_;
+    std::atomic<TMyThread*>& running_;
 };
 
-// The worker's progress, posted to the main window: the body's size, then
-// the bytes sent, each split over wParam (low 32 bits) and lParam (high).
+// The worker's progress, posted to the observer's progress window: the
+// body's size, then the bytes sent, each split over wParam (low 32 bits) and
+// lParam (high).
 inline constexpr UINT kUploadProgressBegin = WM_APP + 0x21;
 inline constexpr UINT kUploadProgressWork = WM_APP + 0x22;
-
-// The running worker, set by StartUpload; the worker clears it as it frees itself.
-extern std::atomic<TMyThread*> UploadWorker;
-
-// The MD5 of the file's bytes from its start, as 32 upper-case hex digits.
-// Throws Win32Error when the file cannot be read.
-std::string FileMD5(HANDLE file);
-
-// True while another program holds the file so that it cannot be opened for
-// exclusive use; false when there is no such file.
-bool IsFileInUse(const std::string& path);
 
 // The failure box texts, for the worker's boxes and the tests that press them.
 inline constexpr wchar_t kUploadBoxCaption[] = L"同步错误";
