@@ -188,6 +188,22 @@ TWordObject::~TWordObject() {
     WordApp_.reset();
 }
 
+bool isDeadServerError(HRESULT hr) noexcept {
+    return hr == RPC_E_DISCONNECTED || hr == HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE) || hr == CO_E_OBJNOTCONNECTED ||
+           hr == RPC_E_SERVER_DIED || hr == RPC_E_SERVER_DIED_DNE;
+}
+
+bool TWordObject::StillRunning() const {
+    try {
+        Dispatch(WordApp_).get(L"Visible");
+        return true;
+    } catch (const ComError& e) {
+        return !isDeadServerError(e.code());
+    } catch (...) {
+        return true;
+    }
+}
+
 void TWordObject::SetCaption(const std::string& text) { Dispatch(WordApp_).put(L"Caption", text); }
 
 void TWordObject::SetVisible(bool visible) { Dispatch(WordApp_).put(L"Visible", visible); }

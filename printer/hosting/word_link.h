@@ -29,6 +29,9 @@ inline constexpr IID kIidWordApplication = {0x00020970, 0, 0, {0xC0, 0, 0, 0, 0,
 inline constexpr IID kIidWordApplicationEvents = {0x000209F7, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 inline constexpr IID kIidWordDocumentEvents = {0x000209F6, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
+// Whether a call failed because the server behind the proxy is gone.
+bool isDeadServerError(HRESULT hr) noexcept;
+
 // Word's event DISPIDs: application Quit and DocumentChange, document New,
 // Open and Close.
 enum WordEventId : DISPID {
@@ -56,6 +59,9 @@ public:
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override;
 
     TNotifyEvent OnQuit, OnDocumentChange, OnDocumentNew, OnDocumentOpen, OnDocumentClose;
+
+    // Whether Word accepted the application events' connection.
+    bool connected() const noexcept { return AppConnection != 0; }
 
     // The link has ended: no handler runs any more, and Word's objects are
     // let go. The connections stay advised; Word ends them.
@@ -106,6 +112,12 @@ public:
     void OpenFile(const std::string& fileName);  // GBK
 
     IDispatch* WordApp() const noexcept { return WordApp_.get(); }
+
+    // False when Word could not connect its events: its quit would go unseen.
+    bool EventsConnected() const noexcept { return EventSink && EventSink->connected(); }
+    // False once Word answers as a dead server does (it crashed or was
+    // ended); a Word that is only busy counts as running.
+    bool StillRunning() const;
 
 private:
     ComPtr<IDispatch> WordApp_;

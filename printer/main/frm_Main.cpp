@@ -10,6 +10,7 @@
 #include "hosting/frmPrivew.h"
 #include "hosting/frm_WriteRead_bar.h"
 #include "main/server_trust.h"
+#include "main/upload_worker.h"
 #include "resources/control_ids.h"
 #include "resources/resource_ids.h"
 #include "seals/WordAuto.h"
@@ -43,6 +44,29 @@ constexpr UINT kListPrinters = WM_APP + 20;
 // The print choice is what any mode but these four opens.
 bool opensPrintChoice(const std::string& mode) {
     return mode != "viewf" && mode != "editf" && mode != "signf" && mode != "login";
+}
+
+// The uppermost window of this thread a user works with: visible, of some
+// size (the print host stays shown at zero size), neither a drop shadow
+// nor a tooltip.
+HWND frontmostWindowOfThread() {
+    HWND found = nullptr;
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND window, LPARAM lp) WINAPI -> BOOL {
+            RECT rc{};
+            ::GetWindowRect(window, &rc);
+            wchar_t cls[32] = {};
+            ::GetClassNameW(window, cls, 32);
+            const LONG_PTR ex = ::GetWindowLongPtrW(window, GWL_EXSTYLE);
+            if (!::IsWindowVisible(window) || rc.right <= rc.left || rc.bottom <= rc.top ||
+                (ex & (WS_EX_TRANSPARENT | WS_EX_NOACTIVATE)) || lstrcmpiW(cls, TOOLTIPS_CLASSW) == 0)
+                return TRUE;
+            *reinterpret_cast<HWND*>(lp) = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
 }
 
 }  // namespace
@@ -102,6 +126,7 @@ TfrmMain::TfrmMain() {
     if (Application* app = theApplication()) {
         app->addMinimizeHandler([this] { ApplicationEvents1Minimize(); });
         app->addRestoreHandler([this] { ApplicationEvents1Restore(); });
+        app->setForwardedRequestHandler([this] { BringJobToFront(); });
     }
 
     FormCreate();
@@ -248,12 +273,20 @@ void TfrmMain::FormDestroy() {
     ReleasePreviewDocument();
     request_.FDownloadStream = MemoryBuffer();
     request_.FPreviewStream = MemoryBuffer();
-    TerminateViewer();
+    CloseViewer();
 }
 
 LRESULT TfrmMain::WMCopyData(WPARAM, LPARAM) {
-    // A request forwarded to a running instance is not acted on.
+    // A request forwarded to a running instance is not acted on; the user
+    // is shown what this run still has open.
+    guardEvent(hwnd(), [this] { BringJobToFront(); });
     return 0;
+}
+
+void TfrmMain::BringJobToFront() {
+    // Word first: in sign mode the strip then stays over it.
+    if (frmWord_) frmWord_->BringWordToFront();
+    if (HWND window = frontmostWindowOfThread()) bringWindowToFront(window);
 }
 
 // ---- Operations
@@ -298,17 +331,11 @@ std::string TfrmMain::LastPathItem(std::string_view text) { return orvo::LastPat
 void TfrmMain::ShutDown() {
     ClosePreviewDocument();
     WaitForUploadWorker();
-    TerminateViewer();
+    CloseViewer();
     ReleasePrintHost();
     if (Application* app = theApplication()) app->terminate();
 }
 
-void TfrmMain::TerminateViewer() {
-    if (FViewerProcess) {
-        ::TerminateProcess(FViewerProcess.get(), 0);
-        FViewerProcess.reset();
-    }
-}
 
 // ---- Messages
 
@@ -327,6 +354,10 @@ LRESULT TfrmMain::onMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case WM_COPYDATA:
         return WMCopyData(wp, lp);
+    case kUploadProgressBegin:
+    case kUploadProgressWork:
+        UploadProgress(msg, wp, lp);
+        return 0;
     case WM_CLOSE:
         if (WaitForUploadBeforeClose()) ::DestroyWindow(hwnd());
         return 0;

@@ -20,6 +20,14 @@ namespace {
 bool isWordFile(const std::string& ext) { return ext == ".doc" || ext == ".docx"; }
 bool isExcelFile(const std::string& ext) { return ext == ".xls" || ext == ".xlsx"; }
 
+// The status line has one line: a reason's line breaks become blanks.
+std::wstring oneLine(std::wstring text) {
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) text.pop_back();
+    for (wchar_t& c : text)
+        if (c == L'\r' || c == L'\n') c = L' ';
+    return text;
+}
+
 }  // namespace
 
 void TfrmMain::btn_PrintClick() { PrintReport(request_, L"下载报表文件完成，请打印...", &TfrmMain::PrintWithDialog); }
@@ -37,8 +45,15 @@ void TfrmMain::PrintReport(ReportRequest& request, const wchar_t* downloadedText
     }
     if (!DownloadReport(request)) return;
     Label1.setCaption(std::wstring(downloadedText));
-    ApplyChosenPrinter();
-    if (printHost().OleContainer().empty()) LoadPrintHost(request);
+    try {
+        ApplyChosenPrinter();
+        if (printHost().OleContainer().empty()) LoadPrintHost(request);
+    } catch (const std::exception& e) {
+        // The error box tells the details; the status line must not go on
+        // saying that printing is under way.
+        Label1.setCaption(L"打印失败：" + oneLine(gbkToWide(e.what())));
+        throw;
+    }
     (this->*print)(request);
 }
 
@@ -90,17 +105,23 @@ void TfrmMain::LoadPrintHost(ReportRequest& request) {
 void TfrmMain::PrintWithDialog(const ReportRequest&) { printHost().OleContainer().printWithHostDialog(); }
 
 void TfrmMain::PrintWithoutDialog(const ReportRequest& request) {
-    // Whatever the application says here goes unreported; the status line
-    // keeps "正在打印...".
+    // The status line tells whether the job reached the printer, so a user
+    // can tell a print that failed from one still on its way, and try again.
+    const int index = FlatComboBox.selectedIndex();
+    const std::wstring printer = index >= 0 ? FlatComboBox.itemW(index) : std::wstring();
     try {
+        Dispatch document;
         OleDocumentContainer& container = printHost().OleContainer();
-        if (isExcelFile(request.FFileExt)) {
-            Dispatch(container.automationObject()).object(L"Application").object(L"ActiveWorkBook").call(L"PrintOut");
-        }
-        if (isWordFile(request.FFileExt)) {
-            Dispatch(container.automationObject()).object(L"Application").object(L"ActiveDocument").call(L"PrintOut");
-        }
-    } catch (const std::exception&) {
+        if (isExcelFile(request.FFileExt))
+            document = Dispatch(container.automationObject()).object(L"Application").object(L"ActiveWorkBook");
+        else if (isWordFile(request.FFileExt))
+            document = Dispatch(container.automationObject()).object(L"Application").object(L"ActiveDocument");
+        else
+            throw AppError(wideToGbk(L"此类文件不能直接打印"));
+        document.call(L"PrintOut");
+        Label1.setCaption(L"已发送到打印机 " + printer);
+    } catch (const std::exception& e) {
+        Label1.setCaption(L"打印失败：" + oneLine(gbkToWide(e.what())));
     }
 }
 

@@ -25,6 +25,11 @@ constexpr unsigned kReplyTimeoutMs = 5 * 60 * 1000;
 constexpr std::uint64_t kMaxReplyBytes = 1 << 20;
 constexpr char kFilePartName[] = "uploaded_file";
 
+// A byte count to a window, split over the message's two words.
+void postUploadProgress(HWND window, UINT message, std::uint64_t bytes) {
+    if (window) ::PostMessageW(window, message, static_cast<WPARAM>(bytes & 0xFFFFFFFFu), static_cast<LPARAM>(bytes >> 32));
+}
+
 // Others may go on reading the file, but nobody may change it: the digest
 // and the bytes sent are then the same bytes.
 UniqueFile openDenyingWrites(const std::wstring& path) {
@@ -41,7 +46,11 @@ std::wstring uploadFailureText(const wchar_t* text, const std::string& localFile
 // ---- The worker
 
 TMyThread::TMyThread(UploadJob job, UploadObserver& observer, HWND uiCalls, std::atomic<TMyThread*>& running)
-    : job_(std::move(job)), observer_(observer), uiCalls_(uiCalls), running_(running) {}
+    : job_(std::move(job)),
+      observer_(observer),
+      uiCalls_(uiCalls),
+      progressWindow_(observer.UploadProgressWindow()),
+      running_(running) {}
 
 UniqueHandle TMyThread::Start() {
     running_ = this;
@@ -69,17 +78,23 @@ void TMyThread::Execute() {
     try {
         UploadDocument();
     } catch (const std::exception& e) {
+        HideProgress();
         showErrorBox(nullptr, e);
         CloseMainWindow();
     } catch (...) {
+        HideProgress();
         showErrorBox(nullptr, wideToGbk(L"未知错误"));
         CloseMainWindow();
     }
 }
 
 void TMyThread::UploadDocument() {
-    UniqueFile file = WaitForReleaseAndOpen();
-    if (!file) return FailWithBox(kUploadFileInUse);
+    DWORD error = 0;
+    UniqueFile file = WaitForReleaseAndOpen(error);
+    if (!file) {
+        const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+        return FailWithBox(missing ? kUploadFileMissing : kUploadFileInUse);
+    }
     std::string digest;
     try {
         digest = FileMD5(file.get());
@@ -100,15 +115,19 @@ void TMyThread::UploadDocument() {
     ShowAlert(alert ? *alert : wideToGbk(uploadFailureText(kUploadReplyNotUnderstood, job_.localFile)));
 }
 
-UniqueFile TMyThread::WaitForReleaseAndOpen() {
+UniqueFile TMyThread::WaitForReleaseAndOpen(DWORD& error) {
     const std::wstring path = gbkToWide(job_.localFile);
     for (int check = 1;; ++check) {
         if (!IsFileInUse(job_.localFile)) {
             UniqueFile file = openDenyingWrites(path);
+            error = file ? 0 : ::GetLastError();
             // Taken again between the check and the open: keep waiting.
-            if (file || !isSharingViolation(::GetLastError())) return file;
+            if (file || !isSharingViolation(error)) return file;
         }
-        if (check >= kReleaseChecks) return {};
+        if (check >= kReleaseChecks) {
+            error = ERROR_SHARING_VIOLATION;
+            return {};
+        }
         ::Sleep(kReleaseCheckIntervalMs);
     }
 }
@@ -120,12 +139,29 @@ std::string TMyThread::Post(const std::string& url, HANDLE file) {
     settings.maxBodyBytes = kMaxReplyBytes;
     HttpClient client(settings);
     const MultipartUpload part{kFilePartName, job_.localFile, contentTypeForFile(job_.localFile), file};
-    const std::vector<std::uint8_t> reply = client.postMultipart(url, {}, &part);
+    // The bytes of the request body go to the main window's progress bar;
+    // the reply's own progress that follows is not shown.
+    const HWND progressWindow = progressWindow_;
+    std::uint64_t bodyBytes = 0;
+    bool bodySent = false;
+    TransferProgress progress;
+    progress.begin = [&](std::uint64_t expected) {
+        if (bodyBytes || bodySent) return;
+        bodyBytes = expected;
+        postUploadProgress(progressWindow, kUploadProgressBegin, expected);
+    };
+    progress.work = [&](std::uint64_t sent) {
+        if (bodySent) return;
+        bodySent = sent >= bodyBytes;
+        postUploadProgress(progressWindow, kUploadProgressWork, sent);
+    };
+    const std::vector<std::uint8_t> reply = client.postMultipart(url, {}, &part, progress);
     return std::string(reply.begin(), reply.end());
 }
 
 // Every window of ours is hidden while an upload runs: the box comes to the front.
 void TMyThread::FailWithBox(const wchar_t* text, const std::string& gbkReason) {
+    HideProgress();
     const std::wstring lead = gbkReason.empty() ? std::wstring(text) : text + (L"\n" + gbkToWide(gbkReason));
     ::MessageBoxW(nullptr, uploadFailureText(lead.c_str(), job_.localFile).c_str(), kUploadBoxCaption,
                   MB_OK | MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST);
@@ -133,7 +169,12 @@ void TMyThread::FailWithBox(const wchar_t* text, const std::string& gbkReason) {
 }
 
 void TMyThread::ShowAlert(const std::string& alertText) {
+    HideProgress();
     UiThreadCalls::run(uiCalls_, [&] { observer_.ShowUploadAlert(alertText); });
+}
+
+void TMyThread::HideProgress() {
+    UiThreadCalls::run(uiCalls_, [&] { observer_.HideUploadProgress(); });
 }
 
 void TMyThread::CloseMainWindow() {

@@ -20,7 +20,7 @@ void TfrmMain::OpenDocumentForSealing(const ReportRequest& request) {
     seals.DocumentPath = request.FLocalFile;
     // In sign mode the request's third item is the seal list's address.
     seals.SealListUrl = request.FFileType;
-    seals.StartWordLink();
+    if (!seals.StartWordLink()) return;
     // When Word cannot open the file the strip still shows: closing it or
     // "上 传" ends the run.
     seals.OpenDocument(request.FLocalFile, false);
@@ -36,7 +36,7 @@ void TfrmMain::OpenReportForEditing(const ReportRequest& request) {
     TfrmWord& seals = sealWindow();
     seals.Mode = "Edit";
     seals.DocumentPath = request.FLocalFile;
-    seals.StartWordLink();
+    if (!seals.StartWordLink()) return;
     if (!seals.OpenDocument(request.FLocalFile, request.FFileType == "1")) {
         // No Word and no window would be left to end the run: end it now.
         // The downloaded copy stays where it is.

@@ -54,6 +54,7 @@ import importlib.util
 import json
 import mimetypes
 import os
+import re
 import socket
 import ssl
 import struct
@@ -356,8 +357,16 @@ class Handler(BaseHTTPRequestHandler):
             if length < 0 or length > MAX_REQUEST_BODY:
                 raise ValueError("bad Content-Length")
             left = length
+            # /upload/slowbody/<ms>: the body is taken 64 KiB at a time, <ms>
+            # apart, as over a slow line, so a client's progress can be seen.
+            m = re.match(r"/upload/slowbody/(\d+)", self.path)
+            pause, piece = (int(m.group(1)) / 1000.0, 1 << 16) if m else (0, 1 << 20)
+            if m:  # a small window, so the sender feels the pace
+                self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 1 << 16)
             while left:
-                data = self.rfile.read(min(left, 1 << 20))
+                if pause:
+                    time.sleep(pause)
+                data = self.rfile.read(min(left, piece))
                 if not data:
                     raise ConnectionError("body cut short")
                 take(data)

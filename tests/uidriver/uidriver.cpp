@@ -322,6 +322,7 @@ json windowJson(HWND h) {
             {"zoomed", ::IsZoomed(h) != FALSE},
             {"topmost", (::GetWindowLongPtrW(h, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0},
             {"enabled", ::IsWindowEnabled(h) != FALSE},
+            {"foreground", ::GetForegroundWindow() == h},
             {"rect", rectJson(r)},
             {"client", {{"width", c.right}, {"height", c.bottom}}}};
 }

@@ -60,6 +60,7 @@ ApplicationObject* ApplicationObject::newestWord() {
 }
 
 void ApplicationObject::ensureRunning() const {
+    if (crashed_) throwDisconnected();
     if (ended_) throwServerGone();
 }
 
@@ -173,6 +174,19 @@ void ApplicationObject::quit(bool saveChanges) {
     list.erase(std::remove_if(list.begin(), list.end(), [&](const auto& a) { return a.get() == this; }), list.end());
 }
 
+void ApplicationObject::crash() {
+    ensureRunning();
+    ComPtr<ApplicationObject> keep(this);
+    ended_ = crashed_ = true;
+    // The process's windows and open files go with it; its documents stay
+    // as they were last saved.
+    for (const auto& e : documents_) e.doc->dropWithProcess();
+    window_.reset();
+    appEvents_.unadviseAll();
+    auto& list = runningApplications();
+    list.erase(std::remove_if(list.begin(), list.end(), [&](const auto& a) { return a.get() == this; }), list.end());
+}
+
 void ApplicationObject::setVisible(bool show) {
     visible = show;
     if (window_) window_->setVisible(show);
@@ -222,6 +236,8 @@ STDMETHODIMP ApplicationObject::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
 }
 
 STDMETHODIMP ApplicationObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+    // A dead server's proxy answers nothing, not even names.
+    if (crashed_) return RPC_E_DISCONNECTED;
     return applicationMembers(suite_).getIDsOfNames(names, count, ids);
 }
 

@@ -4,6 +4,7 @@
 //   fake_office_ctl.exe [--pid N] [--timeout MS] [--desktop NAME] COMMAND
 //   COMMAND: save | edit | close [--save] | quit [--save] | new | activate N | query | open PATH
 //            | linger MS   (keep the files open MS milliseconds after the next quit)
+//            | crash       (Word dies: no event, every later call fails)
 //
 // Prints the window's answer. Exit status: 0 done (for query: the number of
 // open documents is printed), 1 nothing to act on, 2 refused, 3 no control
@@ -34,7 +35,7 @@ BOOL CALLBACK collect(HWND hwnd, LPARAM lp) {
 }
 
 int usage() {
-    fwprintf(stderr, L"usage: fake_office_ctl [--pid N] [--timeout MS] save|edit|close [--save]|quit [--save]|new|activate N|query|open PATH|linger MS\n");
+    fwprintf(stderr, L"usage: fake_office_ctl [--pid N] [--timeout MS] save|edit|close [--save]|quit [--save]|new|activate N|query|open PATH|linger MS|crash\n");
     return 6;
 }
 
@@ -61,6 +62,7 @@ int wmain(int argc, wchar_t** argv) {
     else if (command == L"edit") message = ORVO_FAKE_OFFICE_EDIT;
     else if (command == L"close") message = ORVO_FAKE_OFFICE_CLOSE, wParam = save;
     else if (command == L"quit") message = ORVO_FAKE_OFFICE_QUIT, wParam = save;
+    else if (command == L"crash") message = ORVO_FAKE_OFFICE_CRASH;
     else if (command == L"new") message = ORVO_FAKE_OFFICE_NEW;
     else if (command == L"query") message = ORVO_FAKE_OFFICE_QUERY;
     else if (command == L"activate" && words.size() > 1) message = ORVO_FAKE_OFFICE_ACTIVATE, wParam = wcstoul(words[1].c_str(), nullptr, 10);

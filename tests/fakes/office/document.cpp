@@ -177,7 +177,18 @@ void DocumentObject::ensureAlive() const {
         f.description = L"The object invoked has disconnected from its clients.";
         throw f;
     }
+    if (app_ && app_->crashed() && joined_) throwDisconnected();
     if (app_ && app_->ended() && joined_) throwServerGone();
+}
+
+void DocumentObject::dropWithProcess() {
+    if (ownWindow_ && window_) {
+        ::DestroyWindow(window_);
+        window_ = nullptr;
+        ownWindow_ = false;
+    }
+    releaseFile();
+    docEvents_.unadviseAll();
 }
 
 std::wstring DocumentObject::displayName() const {
@@ -312,7 +323,14 @@ void DocumentObject::close(bool saveChanges, bool fireChange) {
     closing_ = false;
 }
 
-void DocumentObject::printOut() { printDocument(currentDefaultPrinter(), nullptr, displayName(), content); }
+void DocumentObject::printOut() {
+    // A test makes printing fail as Word does when the printer refuses:
+    // ORVO_FAKE_OFFICE_PRINT_FAILS holds the error's description.
+    wchar_t reason[256] = {};
+    if (::GetEnvironmentVariableW(L"ORVO_FAKE_OFFICE_PRINT_FAILS", reason, 256) > 0 && reason[0])
+        throwModelError(4198, reason);
+    printDocument(currentDefaultPrinter(), nullptr, displayName(), content);
+}
 
 bool DocumentObject::printCommand(bool prompt) {
     if (!prompt) {

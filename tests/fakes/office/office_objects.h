@@ -40,6 +40,7 @@ public:
 
     Suite suite() const noexcept { return suite_; }
     bool ended() const noexcept { return ended_; }
+    bool crashed() const noexcept { return crashed_; }
     const std::wstring& label() const noexcept { return label_; }
     // Throws the vanished-server error once the application has quit.
     void ensureRunning() const;
@@ -66,6 +67,9 @@ public:
     ComPtr<DocumentObject> newDocument();
     // Close every document (saving when asked), fire Quit, end.
     void quit(bool saveChanges);
+    // End as a crashed process does: no event, no save, windows and files
+    // gone, and every later call fails as a dead server's (RPC_E_DISCONNECTED).
+    void crash();
 
     void fireApplicationEvent(DISPID id, const wchar_t* name);
 
@@ -116,6 +120,7 @@ private:
     bool embedding_;
     bool wps_;
     bool ended_ = false;
+    bool crashed_ = false;
     std::wstring label_ = L"Application";
     std::vector<Entry> documents_;
     DocumentObject* active_ = nullptr;
@@ -155,6 +160,8 @@ public:
     // Closes it: saving first when asked, firing document Close, leaving its
     // application (DocumentChange when fireChange).
     void close(bool saveChanges, bool fireChange);
+    // Its application's process has died: its window and file go, no event.
+    void dropWithProcess();
     // Prints on the current default printer.
     void printOut();
     // The print command: with the dialog when prompt, else on the default
