@@ -41,7 +41,7 @@ if [ "${1:-}" = --demo ]; then
   fi
   if kernel_runs_32bit; then packages+=("${mingw32[@]}"); else packages+=("${mingw64[@]}"); fi
 else
-  packages+=("${mingw32[@]}" "${mingw64[@]}" clang libclang-rt-14-dev nsis osslsigncode poppler-utils)
+  packages+=("${mingw32[@]}" "${mingw64[@]}" clang libclang-rt-14-dev nsis osslsigncode msitools wixl poppler-utils)
 fi
 
 missing=()

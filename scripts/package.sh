@@ -12,7 +12,8 @@
 # a PKCS#12 file; ORVO_SIGN_PASS_FILE names a file holding its password, and
 # ORVO_SIGN_TIMESTAMP_URL a time-stamp server. Both programs, the uninstaller
 # and the installer are signed.
-# Leaves dist/orvo-setup-<version>.exe; the version is the CMake project's.
+# Leaves dist/orvo-setup-<version>.exe and dist/orvo-<version>.msi (the MSI
+# signed too); the version is the CMake project's.
 set -eu
 repo="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$repo"
@@ -81,6 +82,8 @@ fi
 
 command -v makensis >/dev/null || fail "makensis not found: apt-get install nsis"
 mkdir -p build
+command -v wixl >/dev/null && command -v msibuild >/dev/null ||
+    fail "wixl/msibuild not found: apt-get install wixl msitools"
 gen=()
 command -v ninja >/dev/null && [ ! -f "$build/Makefile" ] && gen=(-G Ninja)
 launcher=()
@@ -104,7 +107,15 @@ name="orvo-setup-$version.exe"
 [ "$test_key" = 0 ] || name="orvo-setup-$version-testkey.exe"
 mkdir -p dist
 cp "$setup" "dist/$name"
+
+# The MSI package, for deployment by Group Policy, Intune and the like.
+msi_name="orvo-$version.msi"
+[ "$test_key" = 0 ] || msi_name="orvo-$version-testkey.msi"
+cmake --build "$build" --target msi_package -j "$jobs"
+cp "$build/installer/msi/orvo-$version.msi" "dist/$msi_name"
+bash installer/sign.sh "dist/$msi_name"
+
 state="unsigned (no certificate: set ORVO_SIGN_PFX to sign)"
 [ "$signing" = 0 ] || state="signed with $ORVO_SIGN_PFX"
 [ "$test_key" = 0 ] || state="$state; TEST KEY: decodes test links only"
-say "dist/$name: $state"
+say "dist/$name, dist/$msi_name: $state"
