@@ -41,7 +41,7 @@ class HttpsPrintTest(PrintTestCase):
         self.choose("Printer_B")
         self.click("btn_PrintFile")
         self.assertEqual(self.wait_jobs(stem + "-title"), ["Printer_B"])
-        self.assertEqual(self.label(), PRINTING)
+        self.wait_label("已发送到打印机 Printer_B")
         [fetch] = self.requests_for(stem)
         self.assertEqual(fetch["scheme"], "https")
 

@@ -5,7 +5,6 @@
 
 #include <cwchar>
 
-#include "support/win32/system_library.h"
 #include "support/win32/win_error.h"
 #include "support/win32/win_text.h"
 
@@ -16,21 +15,15 @@ constexpr DWORD kPrinterKinds = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
 // As the profile API is asked for it: 256 characters, NUL included.
 constexpr DWORD kProfileValueLength = 256;
 
-// Loaded with the first question about printers, not at start.
-SystemLibrary& spooler() {
-    static SystemLibrary library(L"winspool.drv");
-    return library;
-}
-
 }  // namespace
 
 std::vector<std::wstring> installedPrinters() {
-    auto* enumPrinters = spooler().function<decltype(::EnumPrintersW)>("EnumPrintersW");
     DWORD needed = 0, count = 0;
-    enumPrinters(kPrinterKinds, nullptr, 4, nullptr, 0, &needed, &count);
+    ::EnumPrintersW(kPrinterKinds, nullptr, 4, nullptr, 0, &needed, &count);
     if (needed == 0) return {};
     std::vector<BYTE> buffer(needed);
-    throwLastErrorIf(!enumPrinters(kPrinterKinds, nullptr, 4, buffer.data(), needed, &needed, &count), "EnumPrinters");
+    throwLastErrorIf(!::EnumPrintersW(kPrinterKinds, nullptr, 4, buffer.data(), needed, &needed, &count),
+                     "EnumPrinters");
     const auto* printers = reinterpret_cast<const PRINTER_INFO_4W*>(buffer.data());
     std::vector<std::wstring> names;
     for (DWORD i = 0; i < count; ++i)
@@ -39,12 +32,11 @@ std::vector<std::wstring> installedPrinters() {
 }
 
 std::wstring spoolerDefaultPrinter() {
-    auto* getDefaultPrinter = spooler().function<decltype(::GetDefaultPrinterW)>("GetDefaultPrinterW");
     DWORD length = 0;
-    getDefaultPrinter(nullptr, &length);
+    ::GetDefaultPrinterW(nullptr, &length);
     if (length == 0) return {};
     std::wstring name(length, L'\0');
-    if (!getDefaultPrinter(name.data(), &length)) return {};
+    if (!::GetDefaultPrinterW(name.data(), &length)) return {};
     name.resize(std::wcslen(name.c_str()));
     return name;
 }
@@ -59,8 +51,7 @@ std::string profileDefaultPrinter() {
 }
 
 void setDefaultPrinter(const std::wstring& name) {
-    auto* setDefault = spooler().function<decltype(::SetDefaultPrinterW)>("SetDefaultPrinterW");
-    throwLastErrorIf(!setDefault(name.c_str()), "SetDefaultPrinter");
+    throwLastErrorIf(!::SetDefaultPrinterW(name.c_str()), "SetDefaultPrinter");
 }
 
 }  // namespace orvo
