@@ -389,15 +389,14 @@ void TfrmWord::LoadSeals() {
         }
     } catch (const WaitCancelled&) {
         return;  // the program is ending
-    } catch (const HttpError& e) {
-        showSealLoadFailure(hwnd(), e.kind() == HttpError::Kind::Insecure ? e.what() : "");
-        return;
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         // A failed download, a reply that is no seal list, a picture that is
         // no JPEG: the grid keeps what it shows. Once the window has become
         // the alert view the seals are not needed any more, and no box may
         // cover the outcome it shows.
-        if (!alertShown_) showSealLoadFailure(hwnd());
+        if (alertShown_) return;
+        const auto* http = dynamic_cast<const HttpError*>(&e);
+        showSealLoadFailure(hwnd(), http && http->kind() == HttpError::Kind::Insecure ? e.what() : "");
         return;
     }
     Seals = std::move(loaded);

@@ -25,6 +25,7 @@ AGENT = BUILD_DIR / "agent" / "Agent.exe"
 UNSAVED_QUESTION = "文档已修改但尚未保存。是否保存后上传？"
 IDYES, IDNO, IDCANCEL = 6, 7, 2
 DIALOG_TITLE = "请选择投标文件进行盖章"
+FILE_NAME_BOX = "1148"  # the open dialog's file name box (cmb13)
 NOT_STAMPED = "您没有对投标文件进行盖章，请重新进行操作！"
 SEAL_LOAD_FAILED = "无法读取印章文件，请重新打开。"
 LONG_MSG = ("文件未能保存：服务器上的同名文件正在被其他用户编辑。\n请稍后重新上传，或联系系统管理员解除锁定。\n"
@@ -75,8 +76,10 @@ class SealTestCase(PrintTestCase):
         found = xdotool("search", "--sync", "--onlyvisible", "--pid", program.proc.pid, "--name",
                         f"^{DIALOG_TITLE}$", timeout=30).split()
         self.assertTrue(found, "the open dialog")
+        # The name is set whole: typed key by key on a busy machine, it could
+        # reach the box with keys lost.
+        self.ui("settext", "--title", DIALOG_TITLE, FILE_NAME_BOX, "--text", wine_path(local))
         xdotool("windowfocus", "--sync", found[0])
-        xdotool("type", "--delay", "5", wine_path(local))
         xdotool("key", "Return")
         return program, local
 
@@ -165,7 +168,6 @@ class SealTestCase(PrintTestCase):
 
 
 class SignModeTest(SealTestCase):
-    @unittest.skip("after the merge of this week's branches the run stops after Word is shown, before the document opens; not yet understood")
     def test_stamping_two_copies_of_the_second_seal_then_saving_reaches_the_upload(self):
         # The seal list answers once: its fetch again for the alert view fails.
         program, local = self.start_sign("sign.docx", f"/seals/list?once={self.folder}")
@@ -293,7 +295,6 @@ class SignModeTest(SealTestCase):
                 self.close_alert_and_end(program)
                 self.journal_path.unlink(missing_ok=True)
 
-    @unittest.skip("after the merge of this week's branches the run stops after Word is shown, before the document opens; not yet understood")
     def test_a_document_word_cannot_open_leaves_the_strip_without_word(self):
         program, _ = self.start_sign("broken.docx", "/seals/list", "--broken")
         box = self.ui("msgbox", "--visible", "--title", APP_TITLE, timeout_ms=15000)
