@@ -12,7 +12,7 @@ packages=(
   locales fonts-wqy-microhei
   cups cups-client cups-bsd printer-driver-cups-pdf
   python3 curl poppler-utils ccache
-  nsis
+  nsis msitools wixl
 )
 sudo_() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 

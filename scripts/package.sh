@@ -3,7 +3,8 @@
 #   bash scripts/package.sh [-DSETTING=VALUE ...]
 # Extra arguments go to CMake, e.g. the deployment's request key:
 #   bash scripts/package.sh -DORVO_RSA_MODULUS=<hex> -DORVO_RSA_EXPONENT=<hex>
-# Leaves dist/orvo-setup-<version>.exe; the version is the CMake project's.
+# Leaves dist/orvo-setup-<version>.exe and dist/orvo-<version>.msi; the
+# version is the CMake project's.
 set -eu
 repo="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$repo"
@@ -12,6 +13,8 @@ build=build/release
 mkdir -p build
 
 command -v makensis >/dev/null || { echo "makensis not found: apt-get install nsis" >&2; exit 1; }
+command -v wixl >/dev/null && command -v msibuild >/dev/null ||
+    { echo "wixl/msibuild not found: apt-get install wixl msitools" >&2; exit 1; }
 gen=()
 command -v ninja >/dev/null && [ ! -f "$build/Makefile" ] && gen=(-G Ninja)
 launcher=()
@@ -34,3 +37,12 @@ if [ "$(cache ORVO_RSA_MODULUS)" = 5F1C0A93D2E847B6A0C39E7D14F28B65 ]; then
     echo "[package] warning: built with the placeholder request key; pass -DORVO_RSA_MODULUS/-DORVO_RSA_EXPONENT" >&2
 fi
 echo "[package] dist/orvo-setup-$version.exe"
+
+# The MSI package, for deployment by Group Policy, Intune and the like.
+package_msi() {
+    cmake --build "$build" --target msi_package -j "$jobs"
+    cp "$build/installer/msi/orvo-$version.msi" dist/
+    # SIGNING: the MSI is signed here, with the same certificate as the other files.
+    echo "[package] dist/orvo-$version.msi"
+}
+package_msi

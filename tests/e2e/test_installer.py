@@ -58,12 +58,12 @@ def unix_path(windows_path):
     return PREFIX / "drive_c" / Path(*[p for p in rest.split("\\") if p])
 
 
-def reg_tree(key):
+def reg_tree(key, view=VIEW):
     """A registry key with all its subkeys, as {relative subkey: {value name: data}}
     ("" is the key itself, "@" the default value); None when the key is absent."""
     with tempfile.TemporaryDirectory(dir=str(e2e.TEST_ROOT)) as tmp:
         out = Path(tmp) / "export.reg"
-        if wine("reg", "export", key, wine_path(out), "/y", VIEW) != 0 or not out.exists():
+        if wine("reg", "export", key, wine_path(out), "/y", view) != 0 or not out.exists():
             return None
         text = out.read_bytes().decode("utf-16")
     tree, current, top = {}, None, None
