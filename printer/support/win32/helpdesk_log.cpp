@@ -1,0 +1,123 @@
+#include "support/win32/helpdesk_log.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <mutex>
+#include <vector>
+
+#include "support/portable/helpdesk_log_text.h"
+#include "support/win32/unique.h"
+#include "support/win32/win_text.h"
+
+namespace orvo::helpdesk {
+namespace {
+
+std::mutex logMutex;
+
+// %LOCALAPPDATA%\orvo\logs\, created when missing; empty when that fails.
+std::wstring logFolder() {
+    wchar_t base[MAX_PATH];
+    const DWORD n = ::GetEnvironmentVariableW(L"LOCALAPPDATA", base, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return {};
+    std::wstring folder = std::wstring(base, n) + L"\\orvo";
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    folder += L"\\logs";
+    if (!::CreateDirectoryW(folder.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) return {};
+    return folder + L"\\";
+}
+
+std::wstring todayName() {
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    return gbkToWide(logFileName(now.wYear, now.wMonth, now.wDay));
+}
+
+std::string timestamp() {
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    char text[64];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u.%03u [%lu] ", now.wYear, now.wMonth, now.wDay,
+                  now.wHour, now.wMinute, now.wSecond, now.wMilliseconds, ::GetCurrentProcessId());
+    return text;
+}
+
+// Deletes the daily files beyond what the log may keep.
+void pruneOldFiles(const std::wstring& folder) {
+    std::vector<LogFileInfo> files;
+    WIN32_FIND_DATAW found;
+    HANDLE search = ::FindFirstFileW((folder + L"orvo-*.log").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        files.push_back({wideToGbk(found.cFileName),
+                         (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow});
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+    for (const auto& name : logFilesToDelete(files, wideToGbk(todayName()))) {
+        ::DeleteFileW((folder + gbkToWide(name)).c_str());
+    }
+}
+
+void appendLine(const std::string& utf8Line) {
+    const std::wstring folder = logFolder();
+    if (folder.empty()) return;
+    const std::wstring path = folder + todayName();
+    UniqueFile file(::CreateFileW(path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return;
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(file.get(), &size) || static_cast<std::uint64_t>(size.QuadPart) >= kLogBytesKept) return;
+    // A byte order mark, so that Notepad shows the Chinese texts right.
+    const std::string text = (size.QuadPart == 0 ? "\xEF\xBB\xBF" : "") + utf8Line;
+    DWORD written = 0;
+    ::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+}
+
+}  // namespace
+
+void log(std::string_view gbkText) noexcept {
+    try {
+        std::string line = timestamp() + wideToUtf8(gbkToWide(gbkText));
+        for (auto& c : line) {
+            if (c == '\r' || c == '\n') c = ' ';  // one event, one line
+        }
+        const std::lock_guard lock(logMutex);
+        appendLine(line + "\r\n");
+    } catch (...) {
+        // No log is better than no program.
+    }
+}
+
+void startRun(std::string_view version) noexcept {
+    try {
+        {
+            const std::lock_guard lock(logMutex);
+            const std::wstring folder = logFolder();
+            if (!folder.empty()) pruneOldFiles(folder);
+        }
+        log("orvo_Printer " + std::string(version) + " started");
+    } catch (...) {
+    }
+}
+
+void logServer(std::string_view purpose, std::string_view url) noexcept {
+    try {
+        log("server " + std::string(purpose) + ": " + originForLog(url));
+    } catch (...) {
+    }
+}
+
+std::string todayFile() {
+    const std::wstring folder = logFolder();
+    return folder.empty() ? std::string() : wideToGbk(folder + todayName());
+}
+
+std::string withLogHint(std::string_view gbkMessage) {
+    const std::string file = todayFile();
+    if (file.empty()) return std::string(gbkMessage);
+    return std::string(gbkMessage) + wideToGbk(L"\r\n\r\n如需帮助，请把日志文件发给技术支持：\r\n") + file;
+}
+
+}  // namespace orvo::helpdesk
