@@ -12,6 +12,7 @@
 #include "seals/WordAuto.h"
 #include "support/portable/delimited_list.h"
 #include "support/win32/files.h"
+#include "support/win32/helpdesk_log.h"
 #include "support/win32/printers.h"
 #include "support/win32/win_error.h"
 #include "support/win32/win_text.h"
@@ -19,6 +20,15 @@
 
 namespace orvo {
 namespace {
+
+// The mode as the log names it: one the program knows, never the request's
+// own text.
+std::string modeForLog(const std::string& mode) {
+    for (const char* known : {"viewf", "editf", "signf", "login"}) {
+        if (mode == known) return mode;
+    }
+    return "print choice";
+}
 
 constexpr int kDesignWidth = 506;
 constexpr int kDesignHeight = 316;
@@ -153,15 +163,22 @@ void TfrmMain::FormShow() {
     FShadow = std::make_unique<DropShadow>(hwnd(), kShadowColor);
     FShadow->show();
     bool decoded = false;
-    guardEvent(hwnd(), [&] {
+    try {
         DecodeRequest();
         decoded = true;
         ParseRequestParameters(FRequest, *this);
         lb_fileName.setCaption(ReadDefaultPrinter());
-    });
-    // A request that cannot be decoded leaves nothing to do: once its error
-    // has been shown, the program ends instead of lingering unseen.
-    if (!decoded) theApplication()->terminate();
+    } catch (const std::exception& e) {
+        // A request that cannot be decoded leaves nothing to do: once its
+        // error has been shown, the program ends instead of lingering unseen.
+        helpdesk::log(decoded ? "request: parameters refused" : "request: could not be decoded");
+        if (decoded) {
+            showErrorBox(hwnd(), e);
+        } else {
+            helpdesk::showRunEndingErrorBox(hwnd(), e);
+            theApplication()->terminate();
+        }
+    }
 }
 
 void TfrmMain::DecodeRequest() {
@@ -169,6 +186,7 @@ void TfrmMain::DecodeRequest() {
     FRequest = decodeRequestString(FRequest, kRequestModulusText, kRequestExponentText);
     Timer1.setEnabled(true);
     FMode = modeOfRequest(FRequest);
+    helpdesk::log("mode: " + modeForLog(FMode));
 }
 
 void TfrmMain::Timer1Timer() {

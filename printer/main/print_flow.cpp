@@ -8,6 +8,7 @@
 #include "main/frm_Main.h"
 #include "main/local_name.h"
 #include "support/win32/files.h"
+#include "support/win32/helpdesk_log.h"
 #include "support/win32/dispatch.h"
 #include "support/win32/win_error.h"
 #include "support/win32/win_text.h"
@@ -30,9 +31,15 @@ void TfrmMain::PrintReport(const wchar_t* downloadedText, void (TfrmMain::*print
     if (!running) return;
     if (!DownloadReport()) return;
     Label1.setCaption(std::wstring(downloadedText));
-    ApplyChosenPrinter();
-    if (printHost().OleContainer().empty()) LoadPrintHost();
-    (this->*print)();
+    try {
+        ApplyChosenPrinter();
+        if (printHost().OleContainer().empty()) LoadPrintHost();
+        (this->*print)();
+    } catch (...) {
+        helpdesk::log("print: failed");
+        throw;
+    }
+    helpdesk::log(print == &TfrmMain::PrintWithDialog ? "print: handed to the print dialog" : "print: sent");
 }
 
 void TfrmMain::ApplyChosenPrinter() {

@@ -7,6 +7,8 @@
 #include "application.h"
 #include "main/frm_Main.h"
 #include "main/upload_reply.h"
+#include "support/net/http_failure_log.h"
+#include "support/win32/helpdesk_log.h"
 #include "support/net/http_client.h"
 #include "support/portable/md5.h"
 #include "support/ui/ui_thread_calls.h"
@@ -99,17 +101,22 @@ void TMyThread::Execute() {
     try {
         UploadDocument();
     } catch (const std::exception& e) {
-        showErrorBox(nullptr, e);
+        helpdesk::log("upload: failed");
+        helpdesk::showRunEndingErrorBox(nullptr, e);
         CloseMainWindow();
     } catch (...) {
-        showErrorBox(nullptr, wideToGbk(L"未知错误"));
+        helpdesk::log("upload: failed");
+        helpdesk::showRunEndingErrorBox(nullptr, AppError(wideToGbk(L"未知错误")));
         CloseMainWindow();
     }
 }
 
 void TMyThread::UploadDocument() {
     UniqueFile file = WaitForReleaseAndOpen();
-    if (!file) return FailWithBox(kUploadFileInUse);
+    if (!file) {
+        helpdesk::log("upload: the document is still in use");
+        return FailWithBox(kUploadFileInUse);
+    }
     std::string digest;
     try {
         digest = FileMD5(file.get());
@@ -119,13 +126,16 @@ void TMyThread::UploadDocument() {
     // Joined as plain text: the server reads the guid exactly as it was given.
     const std::string url = job_.serverUrl + "?fileguid=" + job_.fileGuid + "&filemd5=" + digest;
     std::string reply;
+    helpdesk::logServer("upload", job_.serverUrl);
     try {
         reply = Post(url, file.get());
     } catch (const HttpError& e) {
+        helpdesk::log("upload: " + httpFailureForLog(e));
         return FailWithBox(e.kind() == HttpError::Kind::LocalFile ? kUploadFileInUse : kUploadNoConnection);
     }
     file.reset();
     const std::optional<std::string> alert = uploadReplyAlert(reply);
+    helpdesk::log(alert ? "upload: the server answered" : "upload: the reply was not understood");
     ShowAlert(alert ? *alert : wideToGbk(uploadFailureText(kUploadReplyNotUnderstood, job_.localFile)));
 }
 
@@ -155,8 +165,8 @@ std::string TMyThread::Post(const std::string& url, HANDLE file) {
 
 // Every window of ours is hidden while an upload runs: the box comes to the front.
 void TMyThread::FailWithBox(const wchar_t* text) {
-    ::MessageBoxW(nullptr, uploadFailureText(text, job_.localFile).c_str(), kUploadBoxCaption,
-                  MB_OK | MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST);
+    helpdesk::showRunEndingBox(nullptr, uploadFailureText(text, job_.localFile), kUploadBoxCaption,
+                               MB_OK | MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST);
     CloseMainWindow();
 }
 

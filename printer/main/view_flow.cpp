@@ -13,6 +13,7 @@
 #include "hosting/frm_WriteRead_bar.h"
 #include "main/dangerous_types.h"
 #include "main/frm_Main.h"
+#include "support/win32/helpdesk_log.h"
 #include "support/win32/win_error.h"
 #include "support/win32/win_text.h"
 
@@ -47,7 +48,8 @@ void TfrmMain::btn_ViewFileClick() {
 
 bool TfrmMain::RefuseDangerousType() {
     if (!isDangerousType(FFileExt)) return false;
-    showErrorBox(hwnd(), AppError(wideToGbk(L"此报表的文件类型可以作为程序运行，为安全起见已拒绝打开")));
+    helpdesk::log("view: refused, the file type could run as a program");
+    helpdesk::showRunEndingErrorBox(hwnd(), AppError(wideToGbk(L"此报表的文件类型可以作为程序运行，为安全起见已拒绝打开")));
     Close();
     return true;
 }
@@ -64,11 +66,13 @@ void TfrmMain::PreviewWordReport() {
     preview.onClosed = [this] { ShutDown(); };
     HideWithShadow();
     try {
+        helpdesk::log("view: preview");
         preview.ShowModal();
     } catch (const std::exception& e) {
         // Every window is hidden by now: after the report the program ends
         // rather than live on unseen.
-        showErrorBox(nullptr, e);
+        helpdesk::log("view: the preview could not show the report");
+        helpdesk::showRunEndingErrorBox(nullptr, e);
         if (Application* app = theApplication()) app->terminate();
     }
     frm_Priview.reset();
@@ -80,7 +84,8 @@ void TfrmMain::ViewInAssociatedProgram() {
     bar.lb_FileTitle.setCaption(FFileTitle);
     bar.Show();
     HideWithShadow();
-    OpenWithAssociatedProgram(FLocalFile);
+    helpdesk::log(OpenWithAssociatedProgram(FLocalFile) ? "view: the associated program ended"
+                                                        : "view: no program opens this file type");
     bar.Close();
     Close();
 }

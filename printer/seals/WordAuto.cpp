@@ -8,6 +8,8 @@
 #include "main/frm_Main.h"
 #include "seals/seal_control_ids.h"
 #include "seals/seal_list.h"
+#include "support/net/http_failure_log.h"
+#include "support/win32/helpdesk_log.h"
 #include "support/win32/dispatch.h"
 #include "support/net/http_client.h"
 #include "support/win32/win_error.h"
@@ -282,9 +284,15 @@ bool TfrmWord::OpenDocument(const std::string& path, bool trackRevisions) {
         if (!WordLink) throw AppError("No Word");
         WordLink->OpenFile(path);
         if (trackRevisions) SetTrackRevisions();
+        helpdesk::log("word: document opened");
         return true;
     } catch (const std::exception&) {
-        ::MessageBoxW(hwnd(), L"请退出所有Word程序再尝试打开文件...", kApplicationTitle, MB_OK);
+        helpdesk::log("word: the document could not be opened");
+        // In edit mode nothing is left to do after it: the run ends.
+        if (Mode == "Edit")
+            helpdesk::showRunEndingBox(hwnd(), L"请退出所有Word程序再尝试打开文件...", kApplicationTitle, MB_OK);
+        else
+            ::MessageBoxW(hwnd(), L"请退出所有Word程序再尝试打开文件...", kApplicationTitle, MB_OK);
         EndWordLink();
         return false;
     }
@@ -321,7 +329,9 @@ void TfrmWord::FinishDocument() {
     } reset{finishing_};
 
     EndWordLink();
-    if (GetFileStamp(DocumentPath) != OpenedStamp) {
+    const bool saved = GetFileStamp(DocumentPath) != OpenedStamp;
+    helpdesk::log(saved ? "word: ended, the document was saved" : "word: ended, the document was not saved");
+    if (saved) {
         main_.StartUpload();
         Close();
     } else if (Mode != "Edit") {
@@ -341,6 +351,7 @@ void TfrmWord::LoadSeals() {
     settings.readTimeoutMs = kReadTimeoutMs;
     HttpClient client(settings);
     std::vector<Bitmap32> loaded;
+    helpdesk::logServer("seal list", SealListUrl);
     try {
         const std::vector<std::uint8_t> reply = fetch(client, SealListUrl);
         for (const std::string& url :
@@ -350,12 +361,18 @@ void TfrmWord::LoadSeals() {
         }
     } catch (const WaitCancelled&) {
         return;  // the program is ending
+    } catch (const HttpError& e) {
+        helpdesk::log("seal list: " + httpFailureForLog(e));
+        showSealLoadFailure(hwnd());
+        return;
     } catch (const std::exception&) {
         // A failed download, a reply that is no seal list, a picture that is
         // no JPEG: the grid keeps what it shows.
+        helpdesk::log("seal list: not a seal list, or a picture that is not a JPEG");
         showSealLoadFailure(hwnd());
         return;
     }
+    helpdesk::log("seal list: ok, " + std::to_string(loaded.size()) + " seals");
     Seals = std::move(loaded);
     DrawGrid1.setRowCount(static_cast<int>(Seals.size()));
     SelectedSeal = DrawGrid1.selectedRow();

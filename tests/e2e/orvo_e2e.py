@@ -30,6 +30,8 @@ MAIN_CLASS = "TfrmMain"
 MAIN_TITLE = "orvoPrinter"
 SHADOW_CLASS = "TDropShadow"
 APP_TITLE = "orvo_Printer"
+# The last lines of a message box that ends a run: they name the day's log file.
+LOG_HINT = "\n\n如需帮助，请把日志文件发给技术支持：\n"
 
 
 def _harness_environment():
@@ -101,7 +103,11 @@ class UiDriver:
             if check:
                 raise UiDriverError(f"uidriver {command} {args}: {answer.get('error')}")
             return None
-        return answer["result"]
+        result = answer["result"]
+        if command in ("msgbox", "press-ok") and LOG_HINT in result.get("text", ""):
+            # A box's own text, and apart from it the log file it names.
+            result["text"], result["log_file"] = result["text"].split(LOG_HINT, 1)
+        return result
 
     # -- conveniences for the main window
     def main(self, *criteria, timeout_ms=5000, check=True):

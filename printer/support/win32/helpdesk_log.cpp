@@ -4,9 +4,12 @@
 
 #include <cstdio>
 #include <mutex>
+#include <new>
 #include <vector>
 
+#include "support/portable/app_error.h"
 #include "support/portable/helpdesk_log_text.h"
+#include "support/portable/program_names.h"
 #include "support/win32/unique.h"
 #include "support/win32/win_text.h"
 
@@ -90,14 +93,14 @@ void log(std::string_view gbkText) noexcept {
     }
 }
 
-void startRun(std::string_view version) noexcept {
+void startRun() noexcept {
     try {
         {
             const std::lock_guard lock(logMutex);
             const std::wstring folder = logFolder();
             if (!folder.empty()) pruneOldFiles(folder);
         }
-        log("orvo_Printer " + std::string(version) + " started");
+        log("orvo_Printer " ORVO_VERSION " started");
     } catch (...) {
     }
 }
@@ -114,10 +117,27 @@ std::string todayFile() {
     return folder.empty() ? std::string() : wideToGbk(folder + todayName());
 }
 
-std::string withLogHint(std::string_view gbkMessage) {
-    const std::string file = todayFile();
-    if (file.empty()) return std::string(gbkMessage);
-    return std::string(gbkMessage) + wideToGbk(L"\r\n\r\n如需帮助，请把日志文件发给技术支持：\r\n") + file;
+std::wstring logHint() {
+    try {
+        const std::string file = todayFile();
+        if (file.empty()) return {};
+        return L"\n\n如需帮助，请把日志文件发给技术支持：\n" + gbkToWide(file);
+    } catch (...) {
+        return {};
+    }
+}
+
+void showRunEndingErrorBox(HWND owner, const std::exception& error) {
+    const bool outOfMemory = dynamic_cast<const std::bad_alloc*>(&error) != nullptr;
+    log("error box, the run ends");
+    const std::wstring text = outOfMemory ? std::wstring(L"内存不足，无法完成操作。")
+                                          : gbkToWide(errorBoxText(error.what()));
+    ::MessageBoxW(owner, (text + logHint()).c_str(), kApplicationTitle, MB_OK | MB_ICONERROR);
+}
+
+int showRunEndingBox(HWND owner, const std::wstring& text, const wchar_t* caption, UINT flags) {
+    log("message box, the run ends");
+    return ::MessageBoxW(owner, (text + logHint()).c_str(), caption, flags);
 }
 
 }  // namespace orvo::helpdesk

@@ -10,6 +10,9 @@
 //
 // Logging never fails the program: when the folder or the file cannot be
 // written (a read-only profile, a full disk), the calls do nothing.
+#include <windows.h>
+
+#include <exception>
 #include <string>
 #include <string_view>
 
@@ -17,7 +20,7 @@ namespace orvo::helpdesk {
 
 // Opens today's log (creating the folder), deletes old files, and writes the
 // run's first line with the program's version and process id.
-void startRun(std::string_view version) noexcept;
+void startRun() noexcept;
 
 // One line, GBK text as everywhere inside the program; thread-safe.
 void log(std::string_view gbkText) noexcept;
@@ -28,8 +31,13 @@ void logServer(std::string_view purpose, std::string_view url) noexcept;
 // The full path of today's log file (GBK), or empty when there is no log.
 std::string todayFile();
 
-// The message of an error box that ends a run, with a last line that names
-// the log file to send to the helpdesk (unchanged when there is no log).
-std::string withLogHint(std::string_view gbkMessage);
+// The last lines of an error box that ends a run: they name today's log
+// file, for the user to send to the helpdesk (empty when there is no log).
+std::wstring logHint();
+
+// The standard error box with the log hint, for an error that ends the run.
+void showRunEndingErrorBox(HWND owner, const std::exception& error);
+// Any other message box that ends a run, with the log hint after its text.
+int showRunEndingBox(HWND owner, const std::wstring& text, const wchar_t* caption, UINT flags);
 
 }  // namespace orvo::helpdesk
