@@ -9,8 +9,8 @@
 #include "hosting/hosting_control_ids.h"
 #include "main/local_name.h"
 #include "resources/resource_ids.h"
-#include "support/win32/helpdesk_log.h"
 #include "support/ui/font.h"
+#include "support/win32/helpdesk_log.h"
 #include "support/win32/win_error.h"
 #include "support/win32/win_text.h"
 

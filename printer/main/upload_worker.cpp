@@ -7,11 +7,11 @@
 #include "application.h"
 #include "main/frm_Main.h"
 #include "main/upload_reply.h"
-#include "support/net/http_failure_log.h"
-#include "support/win32/helpdesk_log.h"
 #include "support/net/http_client.h"
+#include "support/net/http_failure_log.h"
 #include "support/portable/md5.h"
 #include "support/ui/ui_thread_calls.h"
+#include "support/win32/helpdesk_log.h"
 #include "support/win32/win_error.h"
 #include "support/win32/win_text.h"
 

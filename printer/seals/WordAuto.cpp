@@ -8,10 +8,10 @@
 #include "main/frm_Main.h"
 #include "seals/seal_control_ids.h"
 #include "seals/seal_list.h"
-#include "support/net/http_failure_log.h"
-#include "support/win32/helpdesk_log.h"
 #include "support/win32/dispatch.h"
 #include "support/net/http_client.h"
+#include "support/net/http_failure_log.h"
+#include "support/win32/helpdesk_log.h"
 #include "support/win32/win_error.h"
 #include "support/win32/win_text.h"
 
