@@ -12,13 +12,8 @@ Application* g_application = nullptr;
 Application* theApplication() { return g_application; }
 
 Application::Application() {
-    ClassParams cls{L"TApplication"};
-    CreateParams params;
-    params.style = WS_POPUP | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX;
-    params.title = kApplicationTitle;
-    params.x = params.y = 0;
-    params.width = params.height = 0;
-    create(cls, params);
+    create({L"TApplication"}, {.style = WS_POPUP | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
+                               .title = kApplicationTitle, .x = 0, .y = 0, .width = 0, .height = 0});
     g_application = this;
 }
 

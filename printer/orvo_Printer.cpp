@@ -34,6 +34,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
         // The floating title bar, hidden until the view flow shows it over an
         // outside viewer; its button ends the program.
         orvo::TfrmWriteRead_bar titleBar([&frmMain] { frmMain.ShutDown(); });
+        frmMain.useTitleBar(titleBar);
 
         // The main window shows as the loop starts; its first show decodes the request.
         frmMain.Show();

@@ -7,9 +7,9 @@
 #include <type_traits>
 #include <vector>
 
+#include "core/payload_decoder.h"
 #include "support/portable/app_error.h"
-#include "usbkey/gcrypt_init.h"
-#include "usbkey/payload_decoder.h"
+#include "support/portable/gcrypt_init.h"
 
 namespace orvo::link {
 namespace {

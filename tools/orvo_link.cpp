@@ -18,10 +18,10 @@
 #include <string>
 #include <vector>
 
+#include "core/payload_decoder.h"
 #include "link_encoder.h"
 #include "support/portable/app_error.h"
 #include "support/portable/codepage.h"
-#include "usbkey/payload_decoder.h"
 
 namespace {
 

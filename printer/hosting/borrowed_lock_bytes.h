@@ -22,7 +22,6 @@ public:
 
     void forget() noexcept;
     // Whether the bytes were copied because something was written.
-    bool ownsCopy() const noexcept { return copied_; }
 
     HRESULT STDMETHODCALLTYPE ReadAt(ULARGE_INTEGER offset, void* buffer, ULONG count, ULONG* read) override;
     HRESULT STDMETHODCALLTYPE WriteAt(ULARGE_INTEGER offset, const void* buffer, ULONG count,

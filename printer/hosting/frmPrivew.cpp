@@ -6,8 +6,8 @@
 #include <algorithm>
 
 #include "application.h"
-#include "hosting/hosting_control_ids.h"
-#include "main/local_name.h"
+#include "core/local_name.h"
+#include "resources/control_ids.h"
 #include "resources/resource_ids.h"
 #include "support/ui/font.h"
 #include "support/win32/helpdesk_log.h"
@@ -15,9 +15,6 @@
 #include "support/win32/win_text.h"
 
 namespace orvo {
-
-std::unique_ptr<Tfrm_Priview> frm_Priview;
-
 namespace {
 
 namespace id = ctl::preview;
@@ -39,10 +36,6 @@ constexpr int kAllowOnlyComments = 1;
 constexpr int kPageFitFullPage = 1;
 constexpr int kPageFitBestFit = 2;
 
-ControlPlace place(HWND parent, int controlId, int left, int top, int width, int height) {
-    return ControlPlace{parent, controlId, Window::dp(left), Window::dp(top), Window::dp(width), Window::dp(height)};
-}
-
 std::int32_t toInt(const UniqueVariant& value) {
     VARIANT converted;
     ::VariantInit(&converted);
@@ -62,7 +55,7 @@ void quietly(F&& step) noexcept {
 }  // namespace
 
 Tfrm_Priview::Tfrm_Priview() {
-    background_.reset(::CreateSolidBrush(kToolBarColor.ref()));
+    setBackground(kToolBarColor);
     ClassParams cls{ctl::kPreviewClass};
     cls.icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP));
     CreateParams params;
@@ -190,7 +183,7 @@ bool Tfrm_Priview::LoadDocument() {
         container.createFromFile(FLocalFile);
     } else {
         try {
-            if (!FPreviewStream) throw AppError("Stream read error");
+            if (!FPreviewStream) throw AppError(wideToGbk(L"读取流出错"));
             container.loadFromBorrowedStream(
                 std::string_view(reinterpret_cast<const char*>(FPreviewStream->data()), FPreviewStream->size()));
         } catch (const std::exception&) {
@@ -328,11 +321,9 @@ bool Tfrm_Priview::PreTranslate(MSG& msg) {
 }
 
 LRESULT Tfrm_Priview::onMessage(UINT msg, WPARAM wp, LPARAM lp) {
-    LRESULT reflected = 0;
-    if (reflectToControl(msg, wp, lp, reflected)) return reflected;
+    LRESULT answered = 0;
+    if (answerCommon(msg, wp, lp, answered)) return answered;
     switch (msg) {
-    case WM_ERASEBKGND:
-        return eraseBackground(hwnd(), reinterpret_cast<HDC>(wp), background_.get());
     case WM_SIZE:
         if (wp != SIZE_MINIMIZED) Resized();
         return 0;

@@ -13,16 +13,17 @@
 #include <vector>
 
 #include "hosting/ole_container.h"
-#include "hosting/save_dialog.h"
-#include "hosting/tool_bar.h"
 #include "support/ui/controls.h"
+#include "support/ui/file_dialogs.h"
+#include "support/ui/form.h"
+#include "support/ui/tool_bar.h"
 #include "support/win32/dispatch.h"
 #include "support/win32/unique.h"
 #include "support/ui/window.h"
 
 namespace orvo {
 
-class Tfrm_Priview : public Window {
+class Tfrm_Priview : public Form {
 public:
     Tfrm_Priview();
     ~Tfrm_Priview() override;
@@ -106,15 +107,10 @@ private:
     std::int32_t FZoomPercent = 0;
     std::unique_ptr<OleDocumentContainer> container_;
     UniqueFont font_;
-    UniqueBrush background_;
     Tooltips tips_;
     int filterId_ = 0;
     bool closed_ = false;
     bool placed_ = false;
 };
-
-// The preview while it exists: made by the view flow when empty, cleared
-// when the preview is freed after closing.
-extern std::unique_ptr<Tfrm_Priview> frm_Priview;
 
 }  // namespace orvo

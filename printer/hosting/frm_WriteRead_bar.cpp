@@ -1,13 +1,10 @@
 #include "hosting/frm_WriteRead_bar.h"
 
-#include "hosting/hosting_control_ids.h"
+#include "resources/control_ids.h"
 #include "resources/resource_ids.h"
 #include "support/ui/font.h"
 
 namespace orvo {
-
-TfrmWriteRead_bar* frmWriteRead_bar = nullptr;
-
 namespace {
 
 namespace id = ctl::titlebar;
@@ -18,36 +15,13 @@ constexpr wchar_t kFontFace[] = L"微软雅黑";
 
 }  // namespace
 
-void normalizeTopMosts(HWND except) {
-    struct Context {
-        DWORD thread;
-        HWND except;
-    } context{::GetCurrentThreadId(), except};
-    ::EnumThreadWindows(
-        context.thread,
-        [](HWND window, LPARAM lp) WINAPI -> BOOL {
-            const auto* c = reinterpret_cast<const Context*>(lp);
-            if (window != c->except && ::IsWindowVisible(window) &&
-                (::GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOPMOST))
-                ::SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&context));
-}
-
 TfrmWriteRead_bar::TfrmWriteRead_bar(std::function<void()> shutDown) : shutDown_(std::move(shutDown)) {
-    background_.reset(::CreateSolidBrush(kBarColor.ref()));
-    ClassParams cls{ctl::kTitleBarClass};
-    CreateParams params;
+    setBackground(kBarColor);
     // Borderless, so the window is its client area; no task-bar button.
-    params.style = WS_POPUP | WS_CLIPCHILDREN;
-    params.exStyle = WS_EX_TOPMOST | WS_EX_TOOLWINDOW;
-    params.title = ctl::kTitleBarCaption;
-    params.x = 0;
-    params.y = 0;
-    params.width = dp(kClientWidth);
-    params.height = dp(kClientHeight);
-    create(cls, params);
+    create({ctl::kTitleBarClass}, {.exStyle = WS_EX_TOPMOST | WS_EX_TOOLWINDOW,
+                                   .style = WS_POPUP | WS_CLIPCHILDREN,
+                                   .title = ctl::kTitleBarCaption,
+                                   .x = 0, .y = 0, .width = dp(kClientWidth), .height = dp(kClientHeight)});
 
     font_ = makeFont(kFontFace, 14);
     titleFont_ = makeFont(kFontFace, 12);
@@ -55,19 +29,17 @@ TfrmWriteRead_bar::TfrmWriteRead_bar(std::function<void()> shutDown) : shutDown_
 
     Label::Style title{kTitleColor, kBarColor};
     title.autoSize = false;  // a long title is cut at the label's edge
-    lb_FileTitle.create(ControlPlace{hwnd(), id::lb_FileTitle, dp(8), dp(10), dp(161), dp(23)}, L"这是文件的标题",
+    lb_FileTitle.create(place(hwnd(), id::lb_FileTitle, 8, 10, 161, 23), L"这是文件的标题",
                         titleFont_.get(), title);
     // One line, cut rather than wrapped.
     const LONG_PTR style = ::GetWindowLongPtrW(lb_FileTitle.hwnd(), GWL_STYLE);
     ::SetWindowLongPtrW(lb_FileTitle.hwnd(), GWL_STYLE, (style & ~SS_TYPEMASK) | SS_LEFTNOWORDWRAP);
-    ImgBtn1.create(ControlPlace{hwnd(), id::ImgBtn1, dp(259), dp(3), dp(46), dp(28)}, L"关闭", IDR_PNG_BAR_CLOSE_NORMAL,
+    ImgBtn1.create(place(hwnd(), id::ImgBtn1, 259, 3, 46, 28), L"关闭", IDR_PNG_BAR_CLOSE_NORMAL,
                    IDR_PNG_BAR_CLOSE_PRESSED, IDR_PNG_BAR_CLOSE_RELEASED);
     ImgBtn1.onClick = [this] { ImgBtn1Click(); };
-    frmWriteRead_bar = this;
 }
 
 TfrmWriteRead_bar::~TfrmWriteRead_bar() {
-    if (frmWriteRead_bar == this) frmWriteRead_bar = nullptr;
 }
 
 void TfrmWriteRead_bar::Show() { FormShow(); }
@@ -92,11 +64,9 @@ void TfrmWriteRead_bar::ImgBtn1Click() {
 }
 
 LRESULT TfrmWriteRead_bar::onMessage(UINT msg, WPARAM wp, LPARAM lp) {
-    LRESULT reflected = 0;
-    if (reflectToControl(msg, wp, lp, reflected)) return reflected;
+    LRESULT answered = 0;
+    if (answerCommon(msg, wp, lp, answered)) return answered;
     switch (msg) {
-    case WM_ERASEBKGND:
-        return eraseBackground(hwnd(), reinterpret_cast<HDC>(wp), background_.get());
     case WM_CLOSE:
         Close();
         return 0;

@@ -10,12 +10,13 @@
 #include <string>
 
 #include "support/ui/controls.h"
+#include "support/ui/form.h"
 #include "support/win32/unique.h"
 #include "support/ui/window.h"
 
 namespace orvo {
 
-class TfrmWriteRead_bar : public Window {
+class TfrmWriteRead_bar : public Form {
 public:
     static constexpr int kClientWidth = 305;
     static constexpr int kClientHeight = 37;
@@ -42,14 +43,6 @@ private:
     std::function<void()> shutDown_;
     UniqueFont font_;
     UniqueFont titleFont_;
-    UniqueBrush background_;
 };
-
-// The bar while it lives.
-extern TfrmWriteRead_bar* frmWriteRead_bar;
-
-// Takes this thread's other visible top-most windows out of the top-most
-// layer, so that a window placed top-most afterwards is above them all.
-void normalizeTopMosts(HWND except);
 
 }  // namespace orvo

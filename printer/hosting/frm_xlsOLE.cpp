@@ -4,7 +4,6 @@
 
 namespace orvo {
 
-TfrmXlsOLE* frmXlsOLE = nullptr;
 
 namespace {
 
@@ -41,11 +40,9 @@ TfrmXlsOLE::TfrmXlsOLE(const RECT& mainWindowRect, HWND owner) {
     container_ = std::make_unique<OleDocumentContainer>(hwnd(), kOleContainerId, bounds,
                                                            OleBorderStyle::Single);
     ::SendMessageW(container_->hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
-    frmXlsOLE = this;
 }
 
 TfrmXlsOLE::~TfrmXlsOLE() {
-    if (frmXlsOLE == this) frmXlsOLE = nullptr;
     // The container and its object go before the window that holds them.
     container_.reset();
 }

@@ -38,7 +38,4 @@ private:
     std::unique_ptr<OleDocumentContainer> container_;
 };
 
-// The print host while it lives; null before it is created and after it is gone.
-extern TfrmXlsOLE* frmXlsOLE;
-
 }  // namespace orvo

@@ -85,7 +85,6 @@ public:
     void destroyObject() noexcept;
 
     DWORD drawAspect() const noexcept { return aspect_; }
-    OleSizeMode sizeMode() const noexcept { return sizeMode_; }
     void setSizeMode(OleSizeMode mode);
     OleBorderStyle border() const noexcept { return border_; }
     void setBorder(OleBorderStyle border);

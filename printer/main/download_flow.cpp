@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <new>
 
+#include "core/temp_name.h"
 #include "main/frm_Main.h"
-#include "main/temp_name.h"
 #include "support/portable/container_stream.h"
 #include "support/net/http_failure_log.h"
 #include "support/win32/files.h"
@@ -41,11 +41,11 @@ void TfrmMain::IdHTTPWork(std::uint64_t transferred) {
     FlatGauge.setProgress(static_cast<std::int64_t>(std::min<std::uint64_t>(transferred, INT64_MAX)));
 }
 
-bool TfrmMain::DownloadReport() {
+bool TfrmMain::DownloadReport(ReportRequest& request) {
     Label1.setCaption(std::wstring(L"正在生成报表..."));
-    if (!FDownloadStream.empty()) return true;
+    if (!request.FDownloadStream.empty()) return true;
 
-    const std::string url = FFileUrl;
+    const std::string url = request.FFileUrl;
     HttpClient& client = httpClient();
     TransferProgress onUi;
     onUi.begin = [this](std::uint64_t expected) { IdHTTPWorkBegin(expected); };
@@ -54,7 +54,7 @@ bool TfrmMain::DownloadReport() {
     try {
         // The client hands back the whole body or nothing, so a broken
         // transfer leaves the buffer empty and the next print fetches again.
-        FDownloadStream = runPumpedResult<MemoryBuffer>(
+        request.FDownloadStream = runPumpedResult<MemoryBuffer>(
             [&](UiQueue& queue) { return client.get(url, forwardToUi(queue, onUi)); });
     } catch (const HttpError& e) {
         helpdesk::log("download: " + httpFailureForLog(e));
@@ -70,43 +70,43 @@ bool TfrmMain::DownloadReport() {
         Label1.setCaption(std::wstring(L"下载报表文件失败，请重试..."));
         return false;
     }
-    helpdesk::log("download: ok, " + std::to_string(FDownloadStream.size()) + " bytes");
+    helpdesk::log("download: ok, " + std::to_string(request.FDownloadStream.size()) + " bytes");
     // Closed while the transfer ran: the program is ending, nothing follows.
     return hwnd() != nullptr;
 }
 
-bool TfrmMain::PrepareReport(bool toFile) {
+bool TfrmMain::PrepareReport(ReportRequest& request, bool toFile) {
     auto running = flowGuard_.tryEnter();
     if (!running) return false;
-    FLocalFile.clear();
-    if (FFileUrl.size() < kMinFileUrlLength) return true;
-    if (!DownloadReport()) {
+    request.FLocalFile.clear();
+    if (request.FFileUrl.size() < kMinFileUrlLength) return true;
+    if (!DownloadReport(request)) {
         Label_Title.setCaption(std::wstring(L"正在读取文件失败，请重试..."));
         return false;
     }
     Label1.setCaption(std::wstring(L"正在预览..."));
     if (toFile) {
-        FLocalFile = GetTempFolder() + TimestampedFileName();
-        writeWholeFile(FLocalFile, FDownloadStream);
+        request.FLocalFile = GetTempFolder() + TimestampedFileName(request);
+        writeWholeFile(request.FLocalFile, request.FDownloadStream);
     } else {
-        BuildPreviewStream();
+        BuildPreviewStream(request);
     }
     return true;
 }
 
-std::string TfrmMain::TimestampedFileName() {
+std::string TfrmMain::TimestampedFileName(const ReportRequest& request) {
     SYSTEMTIME now{};
     ::GetLocalTime(&now);
     const LocalTimestamp stamp{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
-    return timestampedFileName(stamp, FFileExt);
+    return timestampedFileName(stamp, request.FFileExt);
 }
 
-void TfrmMain::BuildPreviewStream() {
-    const auto header = containerStreamHeader(FDownloadStream.size());
-    FPreviewStream.clear();
-    FPreviewStream.reserve(header.size() + FDownloadStream.size());
-    FPreviewStream.insert(FPreviewStream.end(), header.begin(), header.end());
-    FPreviewStream.insert(FPreviewStream.end(), FDownloadStream.begin(), FDownloadStream.end());
+void TfrmMain::BuildPreviewStream(ReportRequest& request) {
+    const auto header = containerStreamHeader(request.FDownloadStream.size());
+    request.FPreviewStream.clear();
+    request.FPreviewStream.reserve(header.size() + request.FDownloadStream.size());
+    request.FPreviewStream.insert(request.FPreviewStream.end(), header.begin(), header.end());
+    request.FPreviewStream.insert(request.FPreviewStream.end(), request.FDownloadStream.begin(), request.FDownloadStream.end());
 }
 
 }  // namespace orvo

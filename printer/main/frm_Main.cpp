@@ -6,8 +6,10 @@
 
 #include "application.h"
 #include "build_config.h"
-#include "main/control_ids.h"
-#include "main/request_intake.h"
+#include "core/request_intake.h"
+#include "hosting/frmPrivew.h"
+#include "hosting/frm_WriteRead_bar.h"
+#include "resources/control_ids.h"
 #include "resources/resource_ids.h"
 #include "seals/WordAuto.h"
 #include "support/portable/delimited_list.h"
@@ -45,14 +47,10 @@ constexpr Rgb kText{30, 30, 30};
 constexpr Rgb kShadowColor{82, 82, 82};
 constexpr wchar_t kFontFace[] = L"微软雅黑";
 
-ControlPlace place(HWND parent, int id, int left, int top, int width, int height, bool visible = true) {
-    return ControlPlace::designed(parent, id, left, top, width, height, visible);
-}
-
 }  // namespace
 
 TfrmMain::TfrmMain() {
-    background_.reset(::CreateSolidBrush(kBackground.ref()));
+    setBackground(kBackground);
     ClassParams cls{ctl::kMainClass};
     cls.icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_APP));
     CreateParams params;
@@ -120,9 +118,9 @@ TfrmMain::~TfrmMain() {
 
 void TfrmMain::FormCreate() {
     ::SetWindowPos(hwnd(), nullptr, 0, 0, dp(kDesignWidth), 0, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
-    FRequest = Application::firstArgument();
-    FDownloadStream.clear();
-    FPreviewStream.clear();
+    request_.FRequest = Application::firstArgument();
+    request_.FDownloadStream.clear();
+    request_.FPreviewStream.clear();
     FillPrinterList();
 }
 
@@ -166,7 +164,7 @@ void TfrmMain::FormShow() {
     try {
         DecodeRequest();
         decoded = true;
-        ParseRequestParameters(FRequest, *this);
+        ParseRequestParameters(request_.FRequest, request_);
         lb_fileName.setCaption(ReadDefaultPrinter());
     } catch (const std::exception& e) {
         // A request that cannot be decoded leaves nothing to do: once its
@@ -182,34 +180,34 @@ void TfrmMain::FormShow() {
 }
 
 void TfrmMain::DecodeRequest() {
-    if (FRequest.empty()) theApplication()->terminate();
-    FRequest = decodeRequestString(FRequest, kRequestModulusText, kRequestExponentText);
+    if (request_.FRequest.empty()) theApplication()->terminate();
+    request_.FRequest = decodeRequestString(request_.FRequest, kRequestModulusText, kRequestExponentText);
     Timer1.setEnabled(true);
-    FMode = modeOfRequest(FRequest);
-    helpdesk::log("mode: " + modeForLog(FMode));
+    request_.FMode = modeOfRequest(request_.FRequest);
+    helpdesk::log("mode: " + modeForLog(request_.FMode));
 }
 
 void TfrmMain::Timer1Timer() {
     Timer1.setEnabled(false);
-    if (FMode == "viewf") {
+    if (request_.FMode == "viewf") {
         SetWindowLayout(false);
         btn_ViewFileClick();
-    } else if (FMode == "editf") {
+    } else if (request_.FMode == "editf") {
         SetWindowLayout(false);
-        if (!PrepareReport(true)) return;
-        OpenReportForEditing();
-    } else if (FMode == "signf") {
+        if (!PrepareReport(request_, true)) return;
+        OpenReportForEditing(request_);
+    } else if (request_.FMode == "signf") {
         SetWindowLayout(false);
         const auto chosen = OpenDialog.execute(hwnd());
         if (!chosen) {
             Close();
             return;
         }
-        FLocalFile = wideToGbk(*chosen);
-        OpenDocumentForSealing();
-    } else if (FMode == "login") {
+        request_.FLocalFile = wideToGbk(*chosen);
+        OpenDocumentForSealing(request_);
+    } else if (request_.FMode == "login") {
         SetWindowLayout(false);
-        UsbKeyLogin(FRequest, hwnd(), [this](const std::string& digest, const std::string& address,
+        UsbKeyLogin(request_.FRequest, hwnd(), [this](const std::string& digest, const std::string& address,
                                              const std::string& token) { PostLogin(digest, address, token); });
         theApplication()->terminate();
     } else {
@@ -217,11 +215,7 @@ void TfrmMain::Timer1Timer() {
     }
 }
 
-void TfrmMain::Panel1MouseDown(int, int) {
-    // Let the system move the window as if its caption were dragged.
-    ::ReleaseCapture();
-    ::SendMessageW(hwnd(), WM_SYSCOMMAND, SC_MOVE | HTCAPTION, 0);
-}
+void TfrmMain::Panel1MouseDown(int, int) { dragByBody(); }
 
 void TfrmMain::ImgBtn1Click() { Close(); }
 
@@ -244,8 +238,8 @@ void TfrmMain::ApplicationEvents1Restore() {
 void TfrmMain::FormDestroy() {
     if (FShadow) FShadow->hide();
     ReleasePreviewDocument();
-    FDownloadStream = MemoryBuffer();
-    FPreviewStream = MemoryBuffer();
+    request_.FDownloadStream = MemoryBuffer();
+    request_.FPreviewStream = MemoryBuffer();
     TerminateViewer();
 }
 
@@ -308,17 +302,12 @@ void TfrmMain::TerminateViewer() {
     }
 }
 
-// ---- Flows built by later work
-
-
 // ---- Messages
 
 LRESULT TfrmMain::onMessage(UINT msg, WPARAM wp, LPARAM lp) {
-    LRESULT reflected = 0;
-    if (reflectToControl(msg, wp, lp, reflected)) return reflected;
+    LRESULT answered = 0;
+    if (answerCommon(msg, wp, lp, answered)) return answered;
     switch (msg) {
-    case WM_ERASEBKGND:
-        return eraseBackground(hwnd(), reinterpret_cast<HDC>(wp), background_.get());
     case WM_TIMER:
         if (wp == Timer1.id()) guardEvent(hwnd(), [this] { Timer1Timer(); });
         return 0;

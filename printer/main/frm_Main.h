@@ -4,6 +4,7 @@
 // parses it when first shown, and 100 ms later dispatches once by mode.
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -12,24 +13,29 @@
 #include <string_view>
 #include <vector>
 
-#include "main/request_params.h"
+#include "core/report_request.h"
+#include "main/upload_worker.h"
+#include "seals/seal_host.h"
 #include "support/net/http_client.h"
 #include "support/net/pumped_wait.h"
 #include "support/portable/reentry_guard.h"
 #include "support/ui/controls.h"
 #include "support/ui/drop_shadow.h"
+#include "support/ui/file_dialogs.h"
 #include "support/ui/font.h"
-#include "support/ui/window.h"
+#include "support/ui/form.h"
 #include "support/ui/ui_thread_calls.h"
+#include "support/ui/window.h"
 #include "support/win32/unique.h"
 
 namespace orvo {
 
 class TfrmXlsOLE;
 class TfrmWord;
-using MemoryBuffer = std::vector<std::uint8_t>;
+class Tfrm_Priview;
+class TfrmWriteRead_bar;
 
-class TfrmMain : public Window, private RequestFields {
+class TfrmMain : public Form, public SealHost, private UploadObserver {
 public:
     TfrmMain();
     ~TfrmMain() override;
@@ -37,14 +43,15 @@ public:
     // The hidden print host the print flows load reports into; it is
     // created after the main window, as its owner.
     void usePrintHost(TfrmXlsOLE& host) noexcept { printHost_ = &host; }
-    // The request parameters, read-only, for work that needs them elsewhere.
-    const RequestFields& requestFields() const noexcept { return *this; }
+    // The floating title bar the view flow shows over an outside viewer; it
+    // is created after the main window too.
+    void useTitleBar(TfrmWriteRead_bar& bar) noexcept { titleBar_ = &bar; }
 
     // Shows the window; the first time it is centred on the screen and the
     // show handler runs.
     void Show();
     // Closing the main window ends the program.
-    void Close();
+    void Close() override;
     // Hides the main window and its shadow, for flows that go on in another window.
     void HideWithShadow();
 
@@ -60,11 +67,11 @@ public:
     // The orderly end of the program.
     void ShutDown();
     // Sends FLocalFile back to FServerUrl on the upload worker
-    // (upload_worker.cpp); its outcome goes to the upload alert view.
-    void StartUpload();
+    // (upload_flow.cpp); its outcome goes to the upload alert view.
+    void StartUpload() override;
     // Where the worker's result text is shown, on this thread, while the
     // worker waits. Without one, a plain message box shows it.
-    void SetUploadAlertView(std::function<void(const std::string& alertText)> showAlert);
+    void SetUploadAlertView(std::function<void(const std::string& alertText)> showAlert) override;
 
 protected:
     LRESULT onMessage(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -91,12 +98,12 @@ private:
 
     // ---- State
     TfrmXlsOLE* printHost_ = nullptr;
+    TfrmWriteRead_bar* titleBar_ = nullptr;
+    // The preview while it exists: made by the view flow, freed after closing.
+    std::unique_ptr<Tfrm_Priview> frm_Priview;
     std::unique_ptr<DropShadow> FShadow;
-    std::string FMode;
-    std::string FRequest;
-    std::string FLocalFile;
-    MemoryBuffer FDownloadStream;
-    MemoryBuffer FPreviewStream;
+    // The request, from the command line on; the flows receive it.
+    ReportRequest request_;
     UniqueHandle FViewerProcess;
     // The printer this program made the system default last, if it did.
     std::optional<std::wstring> FMadeDefaultPrinter;
@@ -124,16 +131,16 @@ private:
     // Fetches the report if needed, then writes it to a time-stamped temp
     // file (toFile) or builds FPreviewStream. False only when the download
     // failed, or when another flow of this window is still running.
-    bool PrepareReport(bool toFile);
+    bool PrepareReport(ReportRequest& request, bool toFile);
     // The print buttons' download step: status text, then the fetch unless
     // FDownloadStream is filled. False on failure, with the failure text shown.
-    bool DownloadReport();
+    bool DownloadReport(ReportRequest& request);
     void IdHTTPWorkBegin(std::uint64_t expected);
     void IdHTTPWork(std::uint64_t transferred);
     HttpClient& httpClient();
     // The 17-digit local time and FFileExt.
-    std::string TimestampedFileName();
-    void BuildPreviewStream();
+    std::string TimestampedFileName(const ReportRequest& request);
+    void BuildPreviewStream(ReportRequest& request);
 
     // ---- Print flows (print_flow.cpp)
     void btn_PrintClick();
@@ -141,12 +148,13 @@ private:
     // The print buttons' one routine: download if needed, show
     // downloadedText, apply the chosen printer, load the print host once,
     // then print.
-    void PrintReport(const wchar_t* downloadedText, void (TfrmMain::*print)());
+    void PrintReport(ReportRequest& request, const wchar_t* downloadedText,
+                     void (TfrmMain::*print)(const ReportRequest&));
     void ApplyChosenPrinter();
     TfrmXlsOLE& printHost();
-    void LoadPrintHost();
-    void PrintWithDialog();
-    void PrintWithoutDialog();
+    void LoadPrintHost(ReportRequest& request);
+    void PrintWithDialog(const ReportRequest& request);
+    void PrintWithoutDialog(const ReportRequest& request);
     // Lets the print host's document go (unsaved) so its server can end.
     void ReleasePrintHost() noexcept;
 
@@ -158,9 +166,9 @@ private:
     // ---- View flow (view_flow.cpp)
     void btn_ViewFileClick();
     // A report of a type that runs as a program: told, and the program ends.
-    bool RefuseDangerousType();
-    void PreviewWordReport();
-    void ViewInAssociatedProgram();
+    bool RefuseDangerousType(const ReportRequest& request);
+    void PreviewWordReport(ReportRequest& request);
+    void ViewInAssociatedProgram(ReportRequest& request);
     // Opens the file with the shell's default action, maximised, and waits
     // for the started program to end while the windows stay alive. False
     // when the shell could not open it.
@@ -170,23 +178,22 @@ private:
     // Edit mode after the download: the seal window opens the local copy in
     // Word with revisions tracked when FFileType is "1", then the main window
     // hides.
-    void OpenReportForEditing();
+    void OpenReportForEditing(const ReportRequest& request);
     // Sign mode after the file choice: the seal window opens FLocalFile in
     // Word and lists the seals from FFileType; the main window hides and the
     // seal window shows.
-    void OpenDocumentForSealing();
+    void OpenDocumentForSealing(const ReportRequest& request);
     // The seal window, made at its first use and kept for the run.
     TfrmWord& sealWindow();
     // ShutDown's first two steps.
     void ClosePreviewDocument();
     void WaitForUploadWorker();
 
-    // ---- The upload worker's calls onto this thread (upload_worker.cpp)
-    friend class TMyThread;
+    // ---- What the upload worker reports, on this thread (upload_flow.cpp)
     // Tests of the worker set the request fields a decoded link would.
     friend struct TfrmMainTestAccess;
-    void ShowUploadAlert(const std::string& alertText);
-    void CloseAfterUpload();
+    void ShowUploadAlert(const std::string& alertText) override;
+    void CloseAfterUpload() override;
     // WM_CLOSE during an upload waits for it; false when the window must not
     // close yet (the close then happens later).
     bool WaitForUploadBeforeClose();
@@ -196,7 +203,6 @@ private:
     UniqueFont font_;
     UniqueFont titleFont_;
     UniqueFont buttonFont_;
-    UniqueBrush background_;
     bool shownOnce_ = false;
     // The wait for a download dispatches messages: a second click must not
     // start a second flow meanwhile.
@@ -204,6 +210,8 @@ private:
 
     std::function<void(const std::string&)> uploadAlertView_;
     std::unique_ptr<UiThreadCalls> uploadCalls_;
+    // The running worker, set as it starts; the worker clears it as it frees itself.
+    std::atomic<TMyThread*> UploadWorker{nullptr};
     UniqueHandle uploadThread_;
     bool waitingForUpload_ = false;
     bool closeAfterUploadCall_ = false;

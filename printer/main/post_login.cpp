@@ -3,11 +3,11 @@
 // happens. Any web page can open a login link with an address of its own
 // choosing, so the user sees where the key's signature goes and may cancel.
 #include "application.h"
+#include "core/login_request.h"
 #include "main/frm_Main.h"
 #include "support/net/http_failure_log.h"
 #include "support/win32/helpdesk_log.h"
 #include "support/win32/win_text.h"
-#include "usbkey/login_request.h"
 
 namespace orvo {
 namespace {

@@ -4,12 +4,12 @@
 // dialog.
 #include <ole2.h>
 
+#include "core/local_name.h"
 #include "hosting/frm_xlsOLE.h"
 #include "main/frm_Main.h"
-#include "main/local_name.h"
-#include "support/win32/files.h"
 #include "support/win32/helpdesk_log.h"
 #include "support/win32/dispatch.h"
+#include "support/win32/files.h"
 #include "support/win32/win_error.h"
 #include "support/win32/win_text.h"
 
@@ -21,20 +21,20 @@ bool isExcelFile(const std::string& ext) { return ext == ".xls" || ext == ".xlsx
 
 }  // namespace
 
-void TfrmMain::btn_PrintClick() { PrintReport(L"下载报表文件完成，请打印...", &TfrmMain::PrintWithDialog); }
+void TfrmMain::btn_PrintClick() { PrintReport(request_, L"下载报表文件完成，请打印...", &TfrmMain::PrintWithDialog); }
 
-void TfrmMain::btn_PrintFileClick() { PrintReport(L"正在打印...", &TfrmMain::PrintWithoutDialog); }
+void TfrmMain::btn_PrintFileClick() { PrintReport(request_, L"正在打印...", &TfrmMain::PrintWithoutDialog); }
 
-void TfrmMain::PrintReport(const wchar_t* downloadedText, void (TfrmMain::*print)()) {
-    if (FFileUrl.size() < kMinFileUrlLength) return;
+void TfrmMain::PrintReport(ReportRequest& request, const wchar_t* downloadedText, void (TfrmMain::*print)(const ReportRequest&)) {
+    if (request.FFileUrl.size() < kMinFileUrlLength) return;
     auto running = flowGuard_.tryEnter();
     if (!running) return;
-    if (!DownloadReport()) return;
+    if (!DownloadReport(request)) return;
     Label1.setCaption(std::wstring(downloadedText));
     try {
         ApplyChosenPrinter();
-        if (printHost().OleContainer().empty()) LoadPrintHost();
-        (this->*print)();
+        if (printHost().OleContainer().empty()) LoadPrintHost(request);
+        (this->*print)(request);
     } catch (...) {
         helpdesk::log("print: failed");
         throw;
@@ -60,42 +60,42 @@ TfrmXlsOLE& TfrmMain::printHost() {
     return *printHost_;
 }
 
-void TfrmMain::LoadPrintHost() {
+void TfrmMain::LoadPrintHost(ReportRequest& request) {
     TfrmXlsOLE& host = printHost();
     OleDocumentContainer& container = host.OleContainer();
-    if (FFileExt == ".docx" || FFileExt == ".xlsx") {
+    if (request.FFileExt == ".docx" || request.FFileExt == ".xlsx") {
         // Word and Excel tell these formats by the file, so the report goes
         // to disk under its own name, the last item of its address, when
         // that is a safe file name; Word's print job then carries it.
         const std::string folder = GetTempFolder();
-        const std::string stamped = TimestampedFileName();
-        std::string name = localReportName(LastPathItem(FFileUrl), FFileExt, stamped);
+        const std::string stamped = TimestampedFileName(request);
+        std::string name = localReportName(LastPathItem(request.FFileUrl), request.FFileExt, stamped);
         if (folder.size() + name.size() >= MAX_PATH) name = stamped;
-        FLocalFile = folder + name;
-        writeWholeFile(FLocalFile, FDownloadStream);
+        request.FLocalFile = folder + name;
+        writeWholeFile(request.FLocalFile, request.FDownloadStream);
         host.showAtZeroSize();
-        container.createFromFile(FLocalFile);
+        container.createFromFile(request.FLocalFile);
         container.activate(OLEIVERB_PRIMARY);
     } else {
-        BuildPreviewStream();
+        BuildPreviewStream(request);
         host.showAtZeroSize();
-        container.loadFromStream(std::string_view(reinterpret_cast<const char*>(FPreviewStream.data()),
-                                                  FPreviewStream.size()));
+        container.loadFromStream(std::string_view(reinterpret_cast<const char*>(request.FPreviewStream.data()),
+                                                  request.FPreviewStream.size()));
         container.activate(OLEIVERB_SHOW);
     }
 }
 
-void TfrmMain::PrintWithDialog() { printHost().OleContainer().printWithHostDialog(); }
+void TfrmMain::PrintWithDialog(const ReportRequest&) { printHost().OleContainer().printWithHostDialog(); }
 
-void TfrmMain::PrintWithoutDialog() {
+void TfrmMain::PrintWithoutDialog(const ReportRequest& request) {
     // Whatever the application says here goes unreported; the status line
     // keeps "正在打印...".
     try {
         OleDocumentContainer& container = printHost().OleContainer();
-        if (isExcelFile(FFileExt)) {
+        if (isExcelFile(request.FFileExt)) {
             Dispatch(container.automationObject()).object(L"Application").object(L"ActiveWorkBook").call(L"PrintOut");
         }
-        if (isWordFile(FFileExt)) {
+        if (isWordFile(request.FFileExt)) {
             Dispatch(container.automationObject()).object(L"Application").object(L"ActiveDocument").call(L"PrintOut");
         }
     } catch (const std::exception&) {

@@ -11,10 +11,21 @@
 
 namespace orvo {
 
-class TfrmMain;
+// Where the worker's outcome goes. Its calls come on the user-interface
+// thread, through synchronous calls, while the worker waits for them.
+class UploadObserver {
+public:
+    // The server's answer (or the failure to understand it), to be shown.
+    virtual void ShowUploadAlert(const std::string& alertText) = 0;
+    // After a failure box: the program ends.
+    virtual void CloseAfterUpload() = 0;
 
-// What one upload sends, taken from the main window's request fields when
-// it starts (nothing changes them after intake).
+protected:
+    ~UploadObserver() = default;
+};
+
+// What one upload sends, taken from the request when it starts (nothing
+// changes it after intake).
 struct UploadJob {
     std::string serverUrl;  // FServerUrl
     std::string fileGuid;   // FFileGuid, exactly as decoded
@@ -23,9 +34,10 @@ struct UploadJob {
 
 class TMyThread {
 public:
-    // mainWindow and uiCalls (its UiThreadCalls window) are used on the
-    // user-interface thread only, through synchronous calls.
-    TMyThread(UploadJob job, TfrmMain& mainWindow, HWND uiCalls);
+    // observer and uiCalls (a UiThreadCalls window) are used on the
+    // user-interface thread only, through synchronous calls. running holds
+    // the worker from Start until it frees itself.
+    TMyThread(UploadJob job, UploadObserver& observer, HWND uiCalls, std::atomic<TMyThread*>& running);
     TMyThread(const TMyThread&) = delete;
     TMyThread& operator=(const TMyThread&) = delete;
 
@@ -49,20 +61,10 @@ private:
     void CloseMainWindow();
 
     UploadJob job_;
-    TfrmMain& mainWindow_;
+    UploadObserver& observer_;
     HWND uiCalls_;
+    std::atomic<TMyThread*>& running_;
 };
-
-// The running worker, set by StartUpload; the worker clears it as it frees itself.
-extern std::atomic<TMyThread*> UploadWorker;
-
-// The MD5 of the file's bytes from its start, as 32 upper-case hex digits.
-// Throws Win32Error when the file cannot be read.
-std::string FileMD5(HANDLE file);
-
-// True while another program holds the file so that it cannot be opened for
-// exclusive use; false when there is no such file.
-bool IsFileInUse(const std::string& path);
 
 // The failure box texts, for the worker's boxes and the tests that press them.
 inline constexpr wchar_t kUploadBoxCaption[] = L"同步错误";

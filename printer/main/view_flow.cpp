@@ -9,9 +9,9 @@
 #include <shlwapi.h>
 
 #include "application.h"
+#include "core/dangerous_types.h"
 #include "hosting/frmPrivew.h"
 #include "hosting/frm_WriteRead_bar.h"
-#include "main/dangerous_types.h"
 #include "main/frm_Main.h"
 #include "support/win32/helpdesk_log.h"
 #include "support/win32/win_error.h"
@@ -29,40 +29,33 @@ bool isDangerousType(const std::string& extension) {
     return !wide.empty() && ::AssocIsDangerous(wide.c_str()) != FALSE;
 }
 
-// The bar is made at start; should it be missing, one is made and kept.
-TfrmWriteRead_bar& titleBar(TfrmMain& main) {
-    static std::unique_ptr<TfrmWriteRead_bar> spare;
-    if (!frmWriteRead_bar) spare = std::make_unique<TfrmWriteRead_bar>([&main] { main.ShutDown(); });
-    return *frmWriteRead_bar;
-}
-
 }  // namespace
 
 void TfrmMain::btn_ViewFileClick() {
-    if (RefuseDangerousType()) return;
-    if (FFileExt == ".doc" || FFileExt == ".docx")
-        PreviewWordReport();
+    if (RefuseDangerousType(request_)) return;
+    if (request_.FFileExt == ".doc" || request_.FFileExt == ".docx")
+        PreviewWordReport(request_);
     else
-        ViewInAssociatedProgram();
+        ViewInAssociatedProgram(request_);
 }
 
-bool TfrmMain::RefuseDangerousType() {
-    if (!isDangerousType(FFileExt)) return false;
+bool TfrmMain::RefuseDangerousType(const ReportRequest& request) {
+    if (!isDangerousType(request.FFileExt)) return false;
     helpdesk::log("view: refused, the file type could run as a program");
     helpdesk::showRunEndingErrorBox(hwnd(), AppError(wideToGbk(L"此报表的文件类型可以作为程序运行，为安全起见已拒绝打开")));
     Close();
     return true;
 }
 
-void TfrmMain::PreviewWordReport() {
-    const bool docx = FFileExt == ".docx";
-    if (!PrepareReport(docx)) return;
+void TfrmMain::PreviewWordReport(ReportRequest& request) {
+    const bool docx = request.FFileExt == ".docx";
+    if (!PrepareReport(request, docx)) return;
     if (!frm_Priview) frm_Priview = std::make_unique<Tfrm_Priview>();
     Tfrm_Priview& preview = *frm_Priview;
-    preview.FRequest = FRequest;
-    preview.FFileExt = FFileExt;
-    preview.FLocalFile = docx ? FLocalFile : std::string();
-    preview.FPreviewStream = &FPreviewStream;
+    preview.FRequest = request.FRequest;
+    preview.FFileExt = request.FFileExt;
+    preview.FLocalFile = docx ? request.FLocalFile : std::string();
+    preview.FPreviewStream = &request.FPreviewStream;
     preview.onClosed = [this] { ShutDown(); };
     HideWithShadow();
     try {
@@ -78,14 +71,14 @@ void TfrmMain::PreviewWordReport() {
     frm_Priview.reset();
 }
 
-void TfrmMain::ViewInAssociatedProgram() {
-    if (!PrepareReport(true)) return;
-    TfrmWriteRead_bar& bar = titleBar(*this);
-    bar.lb_FileTitle.setCaption(FFileTitle);
+void TfrmMain::ViewInAssociatedProgram(ReportRequest& request) {
+    if (!PrepareReport(request, true)) return;
+    TfrmWriteRead_bar& bar = *titleBar_;
+    bar.lb_FileTitle.setCaption(request.FFileTitle);
     bar.Show();
     HideWithShadow();
-    helpdesk::log(OpenWithAssociatedProgram(FLocalFile) ? "view: the associated program ended"
-                                                        : "view: no program opens this file type");
+    helpdesk::log(OpenWithAssociatedProgram(request.FLocalFile) ? "view: the associated program ended"
+                                                                : "view: no program opens this file type");
     bar.Close();
     Close();
 }
@@ -113,7 +106,7 @@ bool TfrmMain::OpenWithAssociatedProgram(const std::string& path) {
 
 void TfrmMain::ClosePreviewDocument() {
     // A document that cannot be closed is reported; the end goes on.
-    if (frm_Priview) guardEvent(nullptr, [] { frm_Priview->CloseDocument(); });
+    if (frm_Priview) guardEvent(nullptr, [this] { frm_Priview->CloseDocument(); });
 }
 
 void TfrmMain::ReleasePreviewDocument() noexcept {

@@ -10,25 +10,25 @@ TfrmWord& TfrmMain::sealWindow() {
     return *frmWord_;
 }
 
-void TfrmMain::OpenDocumentForSealing() {
+void TfrmMain::OpenDocumentForSealing(const ReportRequest& request) {
     TfrmWord& seals = sealWindow();
-    seals.DocumentPath = FLocalFile;
+    seals.DocumentPath = request.FLocalFile;
     // In sign mode the request's third item is the seal list's address.
-    seals.SealListUrl = FFileType;
+    seals.SealListUrl = request.FFileType;
     seals.StartWordLink();
     // When Word cannot open the file the strip still shows: closing it or
     // "上 传" ends the run.
-    seals.OpenDocument(FLocalFile, false);
+    seals.OpenDocument(request.FLocalFile, false);
     HideWithShadow();
     seals.Show();
 }
 
-void TfrmMain::OpenReportForEditing() {
+void TfrmMain::OpenReportForEditing(const ReportRequest& request) {
     TfrmWord& seals = sealWindow();
     seals.Mode = "Edit";
-    seals.DocumentPath = FLocalFile;
+    seals.DocumentPath = request.FLocalFile;
     seals.StartWordLink();
-    if (!seals.OpenDocument(FLocalFile, FFileType == "1")) {
+    if (!seals.OpenDocument(request.FLocalFile, request.FFileType == "1")) {
         // No Word and no window would be left to end the run: end it now.
         // The downloaded copy stays where it is.
         Close();

@@ -1,6 +1,5 @@
-# Sign and edit modes: the Word link, the seal window and its seal list, and
-# the main window's two flows that use them.
-target_sources(orvo_core PRIVATE seals/seal_list.cpp)
+# Sign and edit modes: the Word link, the seal window, and the main window's
+# two flows that use them.
 if(WIN32)
   target_sources(orvo_app PRIVATE
     hosting/word_link.cpp

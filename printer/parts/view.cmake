@@ -1,12 +1,8 @@
-# View mode: the preview window with its tool bar, the floating title bar,
-# the view flow of the main window, and the list of file types never handed
-# to the shell.
-target_sources(orvo_core PRIVATE main/dangerous_types.cpp)
+# View mode: the preview window with its tool bar, the floating title bar
+# and the view flow of the main window.
 if(WIN32)
   target_sources(orvo_app PRIVATE
     hosting/borrowed_lock_bytes.cpp
-    hosting/tool_bar.cpp
-    hosting/save_dialog.cpp
     hosting/frmPrivew.cpp
     hosting/frm_WriteRead_bar.cpp
     main/view_flow.cpp)

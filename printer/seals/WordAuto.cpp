@@ -5,12 +5,13 @@
 #include <algorithm>
 
 #include "application.h"
-#include "main/frm_Main.h"
-#include "seals/seal_control_ids.h"
-#include "seals/seal_list.h"
-#include "support/win32/dispatch.h"
+#include "core/seal_list.h"
+#include "resources/control_ids.h"
+#include "seals/seal_host.h"
 #include "support/net/http_client.h"
 #include "support/net/http_failure_log.h"
+#include "support/ui/font.h"
+#include "support/win32/dispatch.h"
 #include "support/win32/helpdesk_log.h"
 #include "support/win32/win_error.h"
 #include "support/win32/win_text.h"
@@ -37,10 +38,6 @@ constexpr int kWhite = 0xFFFFFF;
 Rgb buttonFace() {
     const COLORREF face = ::GetSysColor(COLOR_BTNFACE);
     return Rgb{GetRValue(face), GetGValue(face), GetBValue(face)};
-}
-
-ControlPlace place(HWND parent, int id, int left, int top, int width, int height, bool visible = true) {
-    return ControlPlace{parent, id, left, top, width, height, visible};
 }
 
 void showSealLoadFailure(HWND owner) {
@@ -106,7 +103,7 @@ std::vector<std::uint8_t> fetch(HttpClient& client, const std::string& url) {
 
 }  // namespace
 
-TfrmWord::TfrmWord(TfrmMain& mainWindow) : main_(mainWindow) {
+TfrmWord::TfrmWord(SealHost& host) : main_(host) {
     INITCOMMONCONTROLSEX hintClasses{sizeof hintClasses, ICC_BAR_CLASSES};
     ::InitCommonControlsEx(&hintClasses);
     background_.reset(::CreateSolidBrush(buttonFace().ref()));
@@ -124,21 +121,19 @@ TfrmWord::TfrmWord(TfrmMain& mainWindow) : main_(mainWindow) {
     font_ = makeFont(kFontFace, 12);
     alertFont_ = makeFont(kFontFace, 14);
     HWND self = hwnd();
-    DrawGrid1.create(place(self, ctl::DrawGrid1, dp(8), dp(16), dp(101), dp(201)), dp(kRowHeight));
-    FlatSpeedButton1.create(place(self, ctl::FlatSpeedButton1, dp(8), dp(224), dp(101), dp(33)), L"盖 章", font_.get(), {});
-    FlatSpeedButton2.create(place(self, ctl::FlatSpeedButton2, dp(8), dp(264), dp(101), dp(33)), L"上 传", font_.get(), {});
-    Btn_OK.create(place(self, ctl::Btn_OK, dp(128), dp(224), dp(101), dp(33)), L"关 闭", font_.get(), {});
+    DrawGrid1.create(place(self, ctl::DrawGrid1, 8, 16, 101, 201), dp(kRowHeight));
+    FlatSpeedButton1.create(place(self, ctl::FlatSpeedButton1, 8, 224, 101, 33), L"盖 章", font_.get(), {});
+    FlatSpeedButton2.create(place(self, ctl::FlatSpeedButton2, 8, 264, 101, 33), L"上 传", font_.get(), {});
+    Btn_OK.create(place(self, ctl::Btn_OK, 128, 224, 101, 33), L"关 闭", font_.get(), {});
     Label::Style alert{Rgb{30, 30, 30}, buttonFace()};
     alert.autoSize = false;
     alert.centered = true;
-    Label_Alert.create(place(self, ctl::Label_Alert, dp(2), dp(40), dp(kWidth - 4), dp(48), false), L"",
+    Label_Alert.create(place(self, ctl::Label_Alert, 2, 40, kWidth - 4, 48, false), L"",
                        alertFont_.get(), alert);
 
-    hints_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, self, nullptr,
-                               ::GetModuleHandleW(nullptr), nullptr);
-    addHint(FlatSpeedButton1, kSealHint);
-    addHint(Btn_OK, kSealHint);
+    hints_.create(self, nullptr);
+    hints_.add(FlatSpeedButton1.hwnd(), kSealHint);
+    hints_.add(Btn_OK.hwnd(), kSealHint);
 
     DrawGrid1.onSelectCell = [this](int row) { DrawGrid1SelectCell(row); };
     FlatSpeedButton1.onClick = [this] { FlatSpeedButton1Click(); };
@@ -156,17 +151,6 @@ TfrmWord::~TfrmWord() {
     if (hwnd()) ::DestroyWindow(hwnd());
 }
 
-void TfrmWord::addHint(const Control& control, const wchar_t* text) {
-    if (!hints_) return;
-    TTTOOLINFOW tool{};
-    tool.cbSize = sizeof tool;
-    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    tool.hwnd = hwnd();
-    tool.uId = reinterpret_cast<UINT_PTR>(control.hwnd());
-    tool.lpszText = const_cast<wchar_t*>(text);
-    ::SendMessageW(hints_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-}
-
 // ---- Event handlers
 
 void TfrmWord::FormCreate() {
@@ -181,28 +165,12 @@ void TfrmWord::Show() {
 }
 
 void TfrmWord::FormShow() {
-    NormalizeTopMosts();
+    normalizeTopMosts(hwnd());
     RECT rc{};
     ::GetWindowRect(hwnd(), &rc);
     ::SetWindowPos(hwnd(), HWND_TOPMOST, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, SWP_SHOWWINDOW);
     ::UpdateWindow(hwnd());
     LoadSeals();
-}
-
-void TfrmWord::NormalizeTopMosts() {
-    struct Context {
-        HWND self;
-    } context{hwnd()};
-    ::EnumThreadWindows(
-        ::GetCurrentThreadId(),
-        [](HWND window, LPARAM lp) WINAPI -> BOOL {
-            const auto* c = reinterpret_cast<const Context*>(lp);
-            if (window != c->self && ::IsWindowVisible(window) &&
-                (::GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOPMOST))
-                ::SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&context));
 }
 
 void TfrmWord::Close() { FormClose(); }
@@ -227,9 +195,7 @@ void TfrmWord::FormClose() {
 void TfrmWord::FormDestroy() { Seals.clear(); }
 
 void TfrmWord::FormMouseDown() {
-    // Let the system move the borderless window as if its caption were dragged.
-    ::ReleaseCapture();
-    ::SendMessageW(hwnd(), WM_SYSCOMMAND, 0xF012, 0);
+    dragByBody();
 }
 
 void TfrmWord::DrawGrid1SelectCell(int row) { SelectedSeal = row; }
@@ -413,11 +379,10 @@ void TfrmWord::paintShapes(HDC dc) {
 }
 
 LRESULT TfrmWord::onMessage(UINT msg, WPARAM wp, LPARAM lp) {
-    LRESULT reflected = 0;
-    if (reflectToControl(msg, wp, lp, reflected)) return reflected;
+    // No background brush of the form: WM_PAINT paints all of it.
+    LRESULT answered = 0;
+    if (answerCommon(msg, wp, lp, answered)) return answered;
     switch (msg) {
-    case WM_ERASEBKGND:
-        return 1;
     case WM_PAINT: {
         PAINTSTRUCT ps;
         HDC dc = ::BeginPaint(hwnd(), &ps);

@@ -15,17 +15,19 @@
 #include "seals/file_stamp.h"
 #include "seals/seal_grid.h"
 #include "support/ui/controls.h"
+#include "support/ui/form.h"
+#include "support/ui/tool_bar.h"
 #include "support/ui/png_image.h"
 #include "support/ui/window.h"
 
 namespace orvo {
 
-class TfrmMain;
+class SealHost;
 
-class TfrmWord : public Window {
+class TfrmWord : public Form {
 public:
-    // The main window starts the upload and ends the program.
-    explicit TfrmWord(TfrmMain& mainWindow);
+    // The host (the main window) starts the upload and ends the program.
+    explicit TfrmWord(SealHost& host);
     ~TfrmWord() override;
 
     // ---- Set by the dispatch before use
@@ -86,11 +88,9 @@ private:
     void PasteSeal();
     void EndWordLink() noexcept;
     void SetTrackRevisions();
-    void NormalizeTopMosts();
     void paintShapes(HDC dc);
-    void addHint(const Control& control, const wchar_t* text);
 
-    TfrmMain& main_;
+    SealHost& main_;
     std::unique_ptr<TWordObject> WordLink;
     // Set while FinishDocument runs: ending the link can raise Word's Quit
     // again, and the decision is taken once.
@@ -101,7 +101,7 @@ private:
     UniqueFont font_;
     UniqueFont alertFont_;
     UniqueBrush background_;
-    HWND hints_ = nullptr;  // the tooltip window; owned by this window, destroyed with it
+    Tooltips hints_;
 };
 
 }  // namespace orvo

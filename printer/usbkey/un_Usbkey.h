@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "usbkey/login_request.h"
+#include "core/login_request.h"
 #include "usbkey/usbkey_library.h"
 
 namespace orvo {

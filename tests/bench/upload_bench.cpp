@@ -17,6 +17,7 @@
 #include "support/net/http_client.h"
 #include "support/portable/http_url.h"
 #include "support/portable/multipart.h"
+#include "support/win32/files.h"
 #include "support/win32/win_text.h"
 
 namespace {

@@ -13,6 +13,7 @@
 #include "fake_office_control.h"
 #include "hosting/frm_xlsOLE.h"
 #include "sample_documents.h"
+#include "substitute_registration.h"
 #include "support/portable/app_error.h"
 #include "support/portable/container_stream.h"
 #include "support/win32/dispatch.h"
@@ -69,14 +70,7 @@ private:
 
 class OfficeContainerTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        // The substitute built beside the tests, registered in this prefix.
-        HMODULE module = ::LoadLibraryW(gbkToWide(ORVO_FAKE_OFFICE_DLL).c_str());
-        ASSERT_NE(module, nullptr) << ORVO_FAKE_OFFICE_DLL;
-        auto registerServer = reinterpret_cast<HRESULT(__stdcall*)()>(::GetProcAddress(module, "DllRegisterServer"));
-        ASSERT_NE(registerServer, nullptr);
-        ASSERT_EQ(registerServer(), S_OK);
-    }
+    static void SetUpTestSuite() { fake::registerOfficeSubstitute(); }
 
     void SetUp() override {
         ASSERT_TRUE(SUCCEEDED(ole.result()));

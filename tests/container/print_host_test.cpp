@@ -89,15 +89,15 @@ TEST_F(PrintHostTest, ShownItIsCentredOnTheMainWindowWhereItIsNow) {
     EXPECT_EQ(outer.top, 200 + (318 - 136) / 2);
 }
 
-TEST_F(PrintHostTest, TheProgramWideReferenceReachesItWhileItLives) {
-    EXPECT_EQ(frmXlsOLE, nullptr);
+TEST_F(PrintHostTest, ClosingOnlyHidesItAndItsWindowGoesWithItsOwner) {
+    HWND window = nullptr;
     {
         auto host = std::make_unique<TfrmXlsOLE>(mainRect, mainWindow.hwnd());
-        EXPECT_EQ(frmXlsOLE, host.get());
-        ::SendMessageW(host->hwnd(), WM_CLOSE, 0, 0);  // closing only hides it
-        EXPECT_TRUE(::IsWindow(host->hwnd()));
+        window = host->hwnd();
+        ::SendMessageW(window, WM_CLOSE, 0, 0);  // closing only hides it
+        EXPECT_TRUE(::IsWindow(window));
     }
-    EXPECT_EQ(frmXlsOLE, nullptr);
+    EXPECT_FALSE(::IsWindow(window));
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // File types that must never reach the shell from a link.
 #include <gtest/gtest.h>
 
-#include "main/dangerous_types.h"
+#include "core/dangerous_types.h"
 
 using orvo::isDangerousExtension;
 

@@ -2,8 +2,8 @@
 // taken from a request, which must never leave the temporary folder.
 #include <gtest/gtest.h>
 
-#include "main/local_name.h"
-#include "main/temp_name.h"
+#include "core/local_name.h"
+#include "core/temp_name.h"
 #include "support/portable/app_error.h"
 
 using namespace orvo;
@@ -44,6 +44,17 @@ TEST(ReportFileName, RefusesWhatIsNoPlainFileNameWithTheExtension) {
         EXPECT_EQ(safeReportFileName(bad, ".docx"), "") << bad;
     EXPECT_EQ(safeReportFileName(std::string(252, 'a') + ".docx", ".docx"), "");
     EXPECT_EQ(safeReportFileName(std::string(250, 'a') + ".docx", ".docx"), std::string(250, 'a') + ".docx");
+}
+
+TEST(ReportFileName, RefusesANameEndingInADotOrABlankEvenWithoutAnExtensionToCheck) {
+    // Windows drops the trailing dots and blanks: "report." would be saved
+    // as "report", and no extension is there to refuse it instead.
+    for (const char* bad : {"report.", "report ", "report. ", "report..", "\xB1\xA8\xB1\xED."})
+        EXPECT_EQ(safeReportFileName(bad, ""), "") << bad;
+    EXPECT_EQ(safeReportFileName("report", ""), "report");
+    EXPECT_EQ(safeReportFileName("report.x", ""), "report.x");
+    EXPECT_EQ(proposedSaveName("orvo:cmd=viewf&filename=http://h/r/report."), "");
+    EXPECT_EQ(localReportName("report.", "", "20170315143005123.doc"), "20170315143005123.doc");
 }
 
 TEST(ReportFileName, RefusesDeviceNamesInAnyCaseAndWithAnExtension) {

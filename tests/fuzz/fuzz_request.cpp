@@ -13,15 +13,15 @@
 #include <string>
 #include <string_view>
 
+#include "core/payload_decoder.h"
+#include "core/request_intake.h"
+#include "core/request_params.h"
 #include "link_encoder.h"
-#include "main/request_intake.h"
-#include "main/request_params.h"
 #include "support/portable/app_error.h"
 #include "support/portable/codepage.h"
 #include "support/portable/container_stream.h"
 #include "support/portable/delimited_list.h"
 #include "support/portable/percent.h"
-#include "usbkey/payload_decoder.h"
 
 namespace {
 

@@ -11,6 +11,7 @@
 #include "fake_office_control.h"
 #include "hosting/word_link.h"
 #include "sample_documents.h"
+#include "substitute_registration.h"
 #include "support/portable/app_error.h"
 #include "support/win32/dispatch.h"
 #include "support/win32/unique.h"
@@ -22,13 +23,7 @@ namespace {
 
 class WordLinkTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        HMODULE module = ::LoadLibraryW(gbkToWide(ORVO_FAKE_OFFICE_DLL).c_str());
-        ASSERT_NE(module, nullptr) << ORVO_FAKE_OFFICE_DLL;
-        auto registerServer = reinterpret_cast<HRESULT(__stdcall*)()>(::GetProcAddress(module, "DllRegisterServer"));
-        ASSERT_NE(registerServer, nullptr);
-        ASSERT_EQ(registerServer(), S_OK);
-    }
+    static void SetUpTestSuite() { fake::registerOfficeSubstitute(); }
 
     void SetUp() override {
         ASSERT_TRUE(SUCCEEDED(ole.result()));

@@ -63,9 +63,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "hosting/hosting_control_ids.h"
-#include "main/control_ids.h"
-#include "seals/seal_control_ids.h"
+#include "resources/control_ids.h"
 
 using nlohmann::json;
 

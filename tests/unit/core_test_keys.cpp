@@ -6,8 +6,8 @@
 #include <array>
 #include <mutex>
 
-#include "usbkey/gcrypt_init.h"
-#include "usbkey/payload_decoder.h"
+#include "core/payload_decoder.h"
+#include "support/portable/gcrypt_init.h"
 
 namespace orvo::test {
 namespace {

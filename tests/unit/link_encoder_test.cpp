@@ -5,10 +5,10 @@
 #include <cstdio>
 #include <random>
 
+#include "core/payload_decoder.h"
 #include "core_test_keys.h"
 #include "link_encoder.h"
 #include "support/portable/app_error.h"
-#include "usbkey/payload_decoder.h"
 
 using namespace orvo;
 using orvo::test::testKey;

@@ -1,8 +1,8 @@
 // The login values of a request, and the texts the login shows and sends.
 #include <gtest/gtest.h>
 
+#include "core/login_request.h"
 #include "core_test_keys.h"
-#include "usbkey/login_request.h"
 
 using namespace orvo;
 using orvo::test::errorOf;

@@ -5,9 +5,9 @@
 #include <chrono>
 #include <random>
 
+#include "core/payload_decoder.h"
 #include "core_test_keys.h"
 #include "support/portable/app_error.h"
-#include "usbkey/payload_decoder.h"
 
 using namespace orvo;
 using orvo::test::blockAround;

@@ -2,9 +2,9 @@
 // "filename", including a whole enciphered link taken through all three.
 #include <gtest/gtest.h>
 
+#include "core/request_intake.h"
+#include "core/request_params.h"
 #include "core_test_keys.h"
-#include "main/request_intake.h"
-#include "main/request_params.h"
 #include "support/portable/app_error.h"
 
 using namespace orvo;

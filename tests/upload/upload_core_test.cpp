@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <string>
 
-#include "main/upload_reply.h"
+#include "core/upload_reply.h"
 #include "support/portable/md5.h"
 
 namespace orvo {

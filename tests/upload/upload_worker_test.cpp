@@ -23,10 +23,11 @@
 namespace orvo {
 struct TfrmMainTestAccess {
     static void setUploadInputs(TfrmMain& main, std::string url, std::string guid, std::string file) {
-        main.FServerUrl = std::move(url);
-        main.FFileGuid = std::move(guid);
-        main.FLocalFile = std::move(file);
+        main.request_.FServerUrl = std::move(url);
+        main.request_.FFileGuid = std::move(guid);
+        main.request_.FLocalFile = std::move(file);
     }
+    static bool workerGone(const TfrmMain& main) { return main.UploadWorker.load() == nullptr; }
 };
 
 namespace {
@@ -207,11 +208,11 @@ Outcome runUpload(const Upload& upload, std::chrono::seconds limit = 40s) {
         application.run();
         outcome.endedAt = Clock::now();
         outcome.ended = !timedOut && !::IsWindow(main.hwnd());
-        outcome.workerGone = UploadWorker.load() == nullptr;
+        outcome.workerGone = TfrmMainTestAccess::workerGone(main);
         ::SetEvent(ended.get());
         watchdog.join();
         // A run cut short by the watchdog still lets its worker finish.
-        for (auto start = Clock::now(); UploadWorker.load() && Clock::now() - start < 30s;) {
+        for (auto start = Clock::now(); !TfrmMainTestAccess::workerGone(main) && Clock::now() - start < 30s;) {
             MSG msg;
             while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
             ::Sleep(20);
@@ -410,7 +411,7 @@ TEST_F(UploadWorkerTest, EndingDuringAnUploadWaitsForIt) {
     upload.afterStart = [&](TfrmMain& main) {
         main.ShutDown();
         shutDownReturned = Clock::now();
-        goneAfterShutDown = UploadWorker.load() == nullptr;
+        goneAfterShutDown = TfrmMainTestAccess::workerGone(main);
     };
     out = runUpload(upload);
     EXPECT_TRUE(goneAfterShutDown);

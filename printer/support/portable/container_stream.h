@@ -28,7 +28,7 @@ struct ContainerStreamContents {
 
 // Reads a stream from its start. A wrong signature raises "Invalid stream
 // format"; a stream that ends inside the header or before the announced data
-// raises "Stream read error". Bytes after the data are not looked at.
+// raises "读取流出错" (GBK). Bytes after the data are not looked at.
 ContainerStreamContents readContainerStream(std::string_view stream);
 
 }  // namespace orvo

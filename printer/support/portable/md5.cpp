@@ -3,7 +3,7 @@
 #include <gcrypt.h>
 
 #include "support/portable/app_error.h"
-#include "usbkey/gcrypt_init.h"
+#include "support/portable/gcrypt_init.h"
 
 namespace orvo {
 

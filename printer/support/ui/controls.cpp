@@ -42,7 +42,7 @@ void frameRect(HDC dc, const RECT& rc, Rgb color) {
     ::FrameRect(dc, &rc, brush.get());
 }
 
-ControlPlace ControlPlace::designed(HWND parent, int id, int left, int top, int width, int height, bool visible) {
+ControlPlace place(HWND parent, int id, int left, int top, int width, int height, bool visible) {
     return {parent, id, Window::dp(left), Window::dp(top), Window::dp(width), Window::dp(height), visible};
 }
 
@@ -502,7 +502,7 @@ LRESULT FlatGauge::onControlMessage(UINT msg, WPARAM wp, LPARAM lp) {
 // ---- Panel
 
 void Panel::create(const ControlPlace& place, Rgb background) {
-    background_.reset(::CreateSolidBrush(background.ref()));
+    setBackground(background);
     id_ = place.id;
     ClassParams cls{L"TPanel"};
     CreateParams params;
@@ -523,11 +523,9 @@ void Panel::anchorRight(Control& control) {
 }
 
 LRESULT Panel::onMessage(UINT msg, WPARAM wp, LPARAM lp) {
-    LRESULT reflected = 0;
-    if (reflectToControl(msg, wp, lp, reflected)) return reflected;
+    LRESULT answered = 0;
+    if (answerCommon(msg, wp, lp, answered)) return answered;
     switch (msg) {
-    case WM_ERASEBKGND:
-        return eraseBackground(hwnd(), reinterpret_cast<HDC>(wp), background_.get());
     case WM_SIZE:
         for (const Anchor& a : anchors_) {
             const RECT rc = a.control->bounds();
@@ -556,33 +554,6 @@ void Timer::setEnabled(bool enabled) {
         ::KillTimer(owner_, id_);
     }
     enabled_ = enabled;
-}
-
-// ---- OpenFileDialog
-
-std::optional<std::wstring> OpenFileDialog::execute(HWND owner) const {
-    std::wstring filterZ = filter;
-    std::replace(filterZ.begin(), filterZ.end(), L'|', L'\0');
-    filterZ.push_back(L'\0');
-    filterZ.push_back(L'\0');
-    std::wstring path(32768, L'\0');
-    OPENFILENAMEW ofn{};
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = owner;
-    ofn.lpstrFilter = filterZ.c_str();
-    ofn.nFilterIndex = 1;
-    ofn.lpstrFile = path.data();
-    ofn.nMaxFile = static_cast<DWORD>(path.size());
-    ofn.lpstrTitle = title.empty() ? nullptr : title.c_str();
-    ofn.lpstrDefExt = defaultExt.empty() ? nullptr : defaultExt.c_str();
-    ofn.Flags = options | OFN_EXPLORER;
-    if (!::GetOpenFileNameW(&ofn)) {
-        const DWORD error = ::CommDlgExtendedError();
-        if (error == 0) return std::nullopt;  // cancelled
-        throw AppError(wideToGbk(L"无法打开文件选择对话框 (") + std::to_string(error) + ")");
-    }
-    path.resize(std::wcslen(path.c_str()));
-    return path;
 }
 
 }  // namespace orvo

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "support/ui/form.h"
 #include "support/ui/png_image.h"
 #include "support/ui/rgb.h"
 #include "support/win32/unique.h"
@@ -30,10 +31,11 @@ struct ControlPlace {
     int left = 0, top = 0, width = 0, height = 0;
     bool visible = true;
 
-    // A place given in design pixels, as the layouts give it (96 DPI),
-    // scaled to the system DPI.
-    static ControlPlace designed(HWND parent, int id, int left, int top, int width, int height, bool visible = true);
 };
+
+// A control's place given in design pixels, as the layouts give it (96 DPI),
+// scaled to the system DPI: every form places its controls through here.
+ControlPlace place(HWND parent, int id, int left, int top, int width, int height, bool visible = true);
 
 class Control {
 public:
@@ -225,7 +227,7 @@ private:
 // A plain child window with a background colour that hosts other controls:
 // it passes their notifications on, keeps right-anchored children at their
 // distance from its right edge and reports left-button presses on itself.
-class Panel : public Window {
+class Panel : public Form {
 public:
     void create(const ControlPlace& place, Rgb background);
     int id() const noexcept { return id_; }
@@ -241,7 +243,6 @@ private:
         int rightGap;
     };
     std::vector<Anchor> anchors_;
-    UniqueBrush background_;
     int id_ = 0;
 };
 
@@ -263,17 +264,6 @@ private:
     UINT_PTR id_;
     UINT interval_;
     bool enabled_ = false;
-};
-
-// The common file-open dialog.
-class OpenFileDialog {
-public:
-    std::wstring title;
-    std::wstring filter;  // "name|patterns|name|patterns"
-    std::wstring defaultExt;
-    DWORD options = 0;
-    // The chosen path, or nothing when the user cancelled.
-    std::optional<std::wstring> execute(HWND owner) const;
 };
 
 }  // namespace orvo

@@ -42,13 +42,8 @@ bool isTopVisible(HWND hwnd) {
 }  // namespace
 
 DropShadow::DropShadow(HWND target, Rgb color) : target_(target), color_(color) {
-    ClassParams cls{kClassName};
-    CreateParams params;
-    params.exStyle = WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE | WS_EX_TRANSPARENT;
-    params.style = WS_POPUP;
-    params.x = params.y = 0;
-    params.width = params.height = 0;
-    create(cls, params);
+    create({kClassName}, {.exStyle = WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE | WS_EX_TRANSPARENT,
+                          .style = WS_POPUP, .x = 0, .y = 0, .width = 0, .height = 0});
     ::SetWindowSubclass(target_, &DropShadow::targetProc, kTargetSubclassId, reinterpret_cast<DWORD_PTR>(this));
 }
 

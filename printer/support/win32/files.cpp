@@ -3,7 +3,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <vector>
 
+#include "support/portable/md5.h"
 #include "support/win32/unique.h"
 #include "support/win32/win_error.h"
 #include "support/win32/win_text.h"
@@ -13,6 +15,7 @@ namespace {
 
 // WriteFile takes 32-bit counts; large files go in pieces.
 constexpr size_t kWriteChunkBytes = 1 << 20;
+constexpr DWORD kHashChunkBytes = 256 * 1024;
 
 }  // namespace
 
@@ -42,6 +45,34 @@ void writeWholeFile(const std::string& gbkPath, std::span<const std::uint8_t> by
         data += written;
         left -= written;
     }
+}
+
+bool isSharingViolation(DWORD error) noexcept {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
+bool IsFileInUse(const std::string& path) {
+    const std::wstring wide = gbkToWide(path);
+    if (::GetFileAttributesW(wide.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
+    UniqueFile exclusive(
+        ::CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Only another program's handle makes the file busy; a read-only file
+    // that nobody holds can still be read and sent.
+    return !exclusive && isSharingViolation(::GetLastError());
+}
+
+std::string FileMD5(HANDLE file) {
+    LARGE_INTEGER start{};
+    throwLastErrorIf(!::SetFilePointerEx(file, start, nullptr, FILE_BEGIN), "SetFilePointerEx");
+    Md5 md5;
+    std::vector<char> chunk(kHashChunkBytes);
+    for (;;) {
+        DWORD got = 0;
+        throwLastErrorIf(!::ReadFile(file, chunk.data(), kHashChunkBytes, &got, nullptr), "ReadFile");
+        if (got == 0) break;
+        md5.update(chunk.data(), got);
+    }
+    return md5.hexDigest();
 }
 
 }  // namespace orvo

@@ -1,4 +1,4 @@
-#include "main/temp_name.h"
+#include "core/temp_name.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "main/local_name.h"
+#include "core/local_name.h"
 
 #include <array>
 #include <cctype>

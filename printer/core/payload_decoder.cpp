@@ -1,4 +1,4 @@
-#include "usbkey/payload_decoder.h"
+#include "core/payload_decoder.h"
 
 #include <gcrypt.h>
 
@@ -9,7 +9,7 @@
 #include <type_traits>
 
 #include "support/portable/app_error.h"
-#include "usbkey/gcrypt_init.h"
+#include "support/portable/gcrypt_init.h"
 
 namespace orvo {
 namespace {

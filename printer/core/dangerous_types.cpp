@@ -1,4 +1,4 @@
-#include "main/dangerous_types.h"
+#include "core/dangerous_types.h"
 
 #include <algorithm>
 #include <array>

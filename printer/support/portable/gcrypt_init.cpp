@@ -1,4 +1,4 @@
-#include "usbkey/gcrypt_init.h"
+#include "support/portable/gcrypt_init.h"
 
 #include <gcrypt.h>
 

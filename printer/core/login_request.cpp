@@ -1,4 +1,4 @@
-#include "usbkey/login_request.h"
+#include "core/login_request.h"
 
 #include <cstdio>
 #include <vector>

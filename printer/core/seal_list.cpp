@@ -1,4 +1,4 @@
-#include "seals/seal_list.h"
+#include "core/seal_list.h"
 
 #include <nlohmann/json.hpp>
 

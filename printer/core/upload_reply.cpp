@@ -1,4 +1,4 @@
-#include "main/upload_reply.h"
+#include "core/upload_reply.h"
 
 #include <nlohmann/json.hpp>
 

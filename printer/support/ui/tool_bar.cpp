@@ -1,4 +1,4 @@
-#include "hosting/tool_bar.h"
+#include "support/ui/tool_bar.h"
 
 #include <commctrl.h>
 

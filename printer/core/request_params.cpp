@@ -1,4 +1,4 @@
-#include "main/request_params.h"
+#include "core/request_params.h"
 
 #include <vector>
 

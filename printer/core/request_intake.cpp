@@ -1,6 +1,6 @@
-#include "main/request_intake.h"
+#include "core/request_intake.h"
 
-#include "usbkey/payload_decoder.h"
+#include "core/payload_decoder.h"
 
 namespace orvo {
 
