@@ -63,6 +63,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
         std::string bytes = toRequestBytes(request);
         std::vector<char> buffer(bytes.begin(), bytes.end());
         buffer.push_back('\0');
+        // The running program brings its open window to the front; Windows
+        // lets it do that only when the process that has the foreground (us,
+        // just started by the browser) allows it.
+        DWORD runningProcess = 0;
+        ::GetWindowThreadProcessId(running, &runningProcess);
+        if (runningProcess) ::AllowSetForegroundWindow(runningProcess);
         COPYDATASTRUCT data{};
         data.dwData = 0;
         data.cbData = static_cast<DWORD>(buffer.size());

@@ -5,6 +5,10 @@
 ;            -DORVO_PRINTER_EXE=... -DORVO_AGENT_EXE=... -DORVO_SETUP_EXE=... orvo.nsi
 ;
 ; Exit codes of a silent run (/S):
+;   /Servers=ORIGIN,ORIGIN,...  trusts these servers: the machine list of an
+;   all-users install, the user's own list of a current-user install (it may
+;   not write the machine's); the uninstall removes exactly these values.
+;
 ;   0  done
 ;   1  cancelled by the user
 ;   2  failed (a file or key could not be written); the run stopped there
@@ -28,11 +32,20 @@
 !define SCHEME_KEY "Software\Classes\orvo"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\orvo_Printer"
 !define SCHEME_DESCRIPTION "URL:orvo 报表打印"
+!define MACHINE_SERVERS_KEY "Software\Policies\orvo\TrustedServers"
+!define USER_SERVERS_KEY "Software\orvo\TrustedServers"
 !define EXIT_RUNNING 3
 !define EXIT_NEEDS_ADMIN 4
 
 Name "${PRODUCT}"
 OutFile "${ORVO_SETUP_EXE}"
+; Authenticode, when the build's environment names a certificate (the script
+; does nothing without one). The uninstaller is signed before it is packed,
+; so the installer carries it signed.
+!ifdef ORVO_SIGN_SCRIPT
+  !uninstfinalize 'bash "${ORVO_SIGN_SCRIPT}" "%1"' = 0
+  !finalize 'bash "${ORVO_SIGN_SCRIPT}" "%1"' = 0
+!endif
 SetCompressor /SOLID lzma
 ; A file that cannot be written stops the run: a silent run must never skip
 ; one and report success.
@@ -65,6 +78,7 @@ VIAddVersionKey /LANG=2052 "LegalCopyright" "orvo"
 !include MUI2.nsh
 !include LogicLib.nsh
 !include FileFunc.nsh
+!include StrFunc.nsh
 
 !define MUI_ICON "${__FILEDIR__}\..\printer\resources\orvo_Printer.ico"
 !define MUI_UNICON "${__FILEDIR__}\..\printer\resources\orvo_Printer.ico"
@@ -79,7 +93,55 @@ VIAddVersionKey /LANG=2052 "LegalCopyright" "orvo"
 
 ; ---- Shared by installer and uninstaller (PREFIX is "" or "un.")
 
+;----- Trusted servers
+
+; Runs the macro ACTION once for each item of the comma-separated LIST, with
+; the item in $R1 (empty items are skipped). Uses $R0 to $R3.
+!macro ORVO_FOR_EACH_SERVER LIST ACTION
+  StrCpy $R0 `${LIST}`
+  ${Do}
+    StrCpy $R2 0
+    ${Do}
+      StrCpy $R3 $R0 1 $R2
+      ${If} $R3 == ","
+      ${OrIf} $R3 == ""
+        ${ExitDo}
+      ${EndIf}
+      IntOp $R2 $R2 + 1
+    ${Loop}
+    StrCpy $R1 ""
+    ${If} $R2 > 0
+      StrCpy $R1 $R0 $R2
+    ${EndIf}
+    IntOp $R2 $R2 + 1
+    StrCpy $R0 $R0 "" $R2
+    ${If} $R1 != ""
+      !insertmacro ${ACTION}
+    ${EndIf}
+  ${LoopUntil} $R3 == ""
+!macroend
+!macro ORVO_TRUST_SERVER
+  WriteRegStr SHCTX "$serversKey" "$R1" ""
+!macroend
+!macro ORVO_FORGET_SERVER
+  DeleteRegValue SHCTX "$serversKey" "$R1"
+!macroend
+
+Var serversKey
+Var serversParent
+
 !macro ORVO_SHARED_FUNCTIONS PREFIX
+  ; The list of trusted servers that this kind of install writes.
+  Function ${PREFIX}chooseServersKey
+    ${If} $MultiUser.InstallMode == "AllUsers"
+      StrCpy $serversKey "${MACHINE_SERVERS_KEY}"
+      StrCpy $serversParent "Software\Policies\orvo"
+    ${Else}
+      StrCpy $serversKey "${USER_SERVERS_KEY}"
+      StrCpy $serversParent "Software\orvo"
+    ${EndIf}
+  FunctionEnd
+
   ; The 64-bit test build keeps its keys in the 64-bit view of the registry.
   Function ${PREFIX}useRegistryView
     !if "${ORVO_ARCH}" == "amd64"
@@ -176,6 +238,34 @@ Function onInstallModeChosen
   ${EndIf}
 FunctionEnd
 
+; Pushes the value of /Servers= (up to a blank or a quote), or "". Not
+; GetOptions: it would end the value at the first "/" of "http://".
+Function serversFromCommandLine
+  ${GetParameters} $0
+  ${StrStr} $1 $0 "/Servers="
+  ${If} $1 == ""
+    Push ""
+    Return
+  ${EndIf}
+  StrCpy $1 $1 "" 9
+  StrCpy $2 0
+  ${Do}
+    StrCpy $3 $1 1 $2
+    ${If} $3 == ""
+    ${OrIf} $3 == " "
+    ${OrIf} $3 == '"'
+      ${ExitDo}
+    ${EndIf}
+    IntOp $2 $2 + 1
+  ${Loop}
+  ${If} $2 > 0
+    StrCpy $1 $1 $2
+  ${Else}
+    StrCpy $1 ""
+  ${EndIf}
+  Push $1
+FunctionEnd
+
 Section "${PRODUCT}"
   Call waitUntilProgramClosed
   SetOutPath "$INSTDIR"
@@ -204,6 +294,15 @@ Section "${PRODUCT}"
   WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "EstimatedSize" $0
   WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoRepair" 1
+
+  ; The servers an organisation trusts, so that its users are never asked.
+  Call serversFromCommandLine
+  Pop $1
+  ${If} $1 != ""
+    Call chooseServersKey
+    !insertmacro ORVO_FOR_EACH_SERVER $1 ORVO_TRUST_SERVER
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "TrustedServers" $1
+  ${EndIf}
 SectionEnd
 
 ; ---- Uninstaller
@@ -279,6 +378,14 @@ Section "un.${PRODUCT}"
 
   ReadRegStr $0 SHCTX "${UNINSTALL_KEY}" "InstallLocation"
   ${If} $0 == $INSTDIR
+    ; The servers this install trusted; values others added stay.
+    ReadRegStr $1 SHCTX "${UNINSTALL_KEY}" "TrustedServers"
+    ${If} $1 != ""
+      Call un.chooseServersKey
+      !insertmacro ORVO_FOR_EACH_SERVER $1 ORVO_FORGET_SERVER
+      ${RemoveKeyIfEmpty} "$serversKey"
+      ${RemoveKeyIfEmpty} "$serversParent"
+    ${EndIf}
     DeleteRegKey SHCTX "${UNINSTALL_KEY}"
   ${EndIf}
 SectionEnd

@@ -101,7 +101,11 @@ void Application::mainWindowSized(WPARAM sizeType) {
 }
 
 LRESULT Application::onMessage(UINT msg, WPARAM wp, LPARAM lp) {
-    // WM_COPYDATA from Agent is left to the default handling, which answers 0.
+    // A request from Agent is answered 0 and not acted on: one job per run.
+    if (msg == WM_COPYDATA) {
+        if (forwardedRequest_) guardEvent(hwnd(), forwardedRequest_);
+        return 0;
+    }
     return defaultProc(msg, wp, lp);
 }
 

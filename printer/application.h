@@ -45,6 +45,9 @@ public:
     void addMinimizeHandler(std::function<void()> handler) { minimizeHandlers_.push_back(std::move(handler)); }
     void addRestoreHandler(std::function<void()> handler) { restoreHandlers_.push_back(std::move(handler)); }
     void mainWindowSized(WPARAM sizeType);
+    // A request another start forwarded (WM_COPYDATA from Agent). It is not
+    // acted on; the handler shows the user what is still open.
+    void setForwardedRequestHandler(std::function<void()> handler) { forwardedRequest_ = std::move(handler); }
     bool minimized() const noexcept { return minimized_; }
 
 protected:
@@ -63,6 +66,7 @@ private:
     bool minimized_ = false;
     std::vector<std::function<void()>> minimizeHandlers_;
     std::vector<std::function<void()>> restoreHandlers_;
+    std::function<void()> forwardedRequest_;
 };
 
 // The one application object of the process (set while it lives).

@@ -5,6 +5,11 @@
 # for 64-bit Windows, kept compiling; its unit tests run too). The Windows
 # test builds are keyed with a pair the link builder generates, kept in
 # build/test-key.env.
+#   bash scripts/configure.sh [--demo]
+# --demo builds only what scripts/demo.sh runs: the link builder of
+# build/host, and of the one Windows build named by ORVO_WIN_BUILD the
+# programs and the test machinery the demo drives (the CMake target "demo"),
+# no tests. The trees are the same, so a later full run reuses that work.
 set -eu
 repo="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$repo"
@@ -16,6 +21,8 @@ command -v ninja >/dev/null && gen=(-G Ninja)
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 export CCACHE_BASEDIR="$repo"
+demo=0
+[ "${1:-}" = --demo ] && demo=1
 
 configure() {  # configure DIR ARGS...: quiet unless it fails
     local dir="$1"; shift
@@ -26,7 +33,11 @@ configure() {  # configure DIR ARGS...: quiet unless it fails
 }
 
 configure build/host -DCMAKE_BUILD_TYPE=Debug
-cmake --build build/host -j "$jobs"
+if [ "$demo" = 1 ]; then
+    cmake --build build/host -j "$jobs" --target orvo-link
+else
+    cmake --build build/host -j "$jobs"
+fi
 
 key=build/test-key.env
 if [ ! -s "$key" ] && [ -x build/host/tools/orvo-link ]; then
@@ -36,6 +47,16 @@ keyargs=()
 if [ -s "$key" ]; then
     . "$key"
     keyargs=(-DORVO_RSA_MODULUS="$ORVO_RSA_MODULUS" -DORVO_RSA_EXPONENT="$ORVO_RSA_EXPONENT")
+fi
+if [ "$demo" = 1 ]; then
+    case "${ORVO_WIN_BUILD:?the demo names its Windows build}" in
+        build/win) toolchain=cmake/mingw-w64-i686.cmake ;;
+        build/win64) toolchain=cmake/mingw-w64-x86_64.cmake ;;
+        *) echo "unknown Windows build $ORVO_WIN_BUILD" >&2; exit 1 ;;
+    esac
+    configure "$ORVO_WIN_BUILD" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$toolchain" "${keyargs[@]}"
+    cmake --build "$ORVO_WIN_BUILD" -j "$jobs" --target demo
+    exit 0
 fi
 # ORVO_SKIP_WIN32=1 / ORVO_SKIP_WIN64=1 skip a Windows build in a quick
 # development loop; the test command builds both.

@@ -1,6 +1,8 @@
 """Opens sample orvo: links the way a web page does and tells what the
 programs did. Run through scripts/demo.sh, which builds and starts the
-services first.
+services first. The programs run on a Wine virtual desktop that fills the
+X screen, so the screenshots in build/demo/ show what a user of Windows sees:
+title bars, frames, maximised windows.
 
     demo.sh [MODE]    print (default): print a report directly on Printer_B
                       view: a Word report in the preview, then a text report
@@ -29,10 +31,49 @@ from test_print import PDF_DIR, jobs_titled, set_wine_default_printer  # noqa: E
 DEMO_DIR = REPO / "build" / "demo"
 INSTALL_DIR = e2e.TEST_ROOT / "install"
 WEB_ROOT = e2e.TEST_ROOT / "web"
+DESKTOP = "orvo-demo"
+WINE_FONTS = Path("/usr/share/wine/fonts")
 
 
 def say(text):
     print(f"[demo] {text}", flush=True)
+
+
+def desktop_spec():
+    """explorer's /desktop= value: the demo's desktop, as large as the screen."""
+    width, height = e2e.screen_size()
+    return f"{DESKTOP},{width}x{height}"
+
+
+def prepare_desktop():
+    """A bare X server has no window manager: nothing draws title bars, and
+    "maximised" keeps the restored size. Wine's virtual desktop draws them as
+    Windows does; its caption buttons need Wine's Marlett font in the prefix."""
+    fonts = Path(e2e.ENV["WINEPREFIX"]) / "drive_c" / "windows" / "Fonts"
+    marlett = WINE_FONTS / "marlett.ttf"
+    if marlett.exists() and not (fonts / marlett.name).exists():
+        fonts.mkdir(parents=True, exist_ok=True)
+        shutil.copy2(marlett, fonts / marlett.name)
+    say(f"the programs run on Wine's virtual desktop \"{DESKTOP}\" ({desktop_spec().split(',')[1]}, the whole "
+        "screen): what the screenshots show is what a user sees")
+
+
+def ui_driver(work):
+    """The UI driver, looking at the demo's desktop."""
+    ui = e2e.UiDriver(work)
+    ui.desktop = DESKTOP
+    return ui
+
+
+def placement(window):
+    """What of a window the screen shows (the desktop's origin is the
+    screen's; a maximised window's frame lies beyond the screen's edges)."""
+    r = window["rect"]
+    width, height = e2e.screen_size()
+    left, top = max(r["left"], 0), max(r["top"], 0)
+    right, bottom = min(r["right"], width), min(r["bottom"], height)
+    state = "maximised" if window["zoomed"] else "minimised" if window["iconic"] else "restored"
+    return f"{state}, {max(right - left, 0)}x{max(bottom - top, 0)} on the screen at {left},{top}"
 
 
 def wine(*args, timeout=60):
@@ -85,15 +126,26 @@ def open_link(link, env=None):
     than about 260 characters, and enciphered links are longer.) env: variables
     added for this start; the program Agent starts inherits them."""
     say(f"opening {link[:72]}{'...' if len(link) > 72 else ''}")
-    return subprocess.Popen(["wine", str(INSTALL_DIR / "Agent.exe"), link], env=dict(e2e.ENV, **(env or {})),
+    # Everything Agent starts runs on the desktop it runs on.
+    argv = ["wine", "explorer", f"/desktop={desktop_spec()}", e2e.wine_path(INSTALL_DIR / "Agent.exe"), link]
+    return subprocess.Popen(argv, env=dict(e2e.ENV, **(env or {})),
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+
+
+def wait_for(process, timeout=30):
+    """Waits for a process the demo started; the desktop's own explorer ends
+    a moment after the last program on it."""
+    try:
+        process.wait(timeout=timeout)
+    except subprocess.TimeoutExpired:
+        say(f"process {process.pid} still runs after {timeout} s")
 
 
 def describe_main_window(ui):
     window = ui.main("--visible", "--height", 318, timeout_ms=20000)
     controls = ui.main_controls()
     visible = {name: c for name, c in controls.items() if c.get("visible")}
-    say(f"main window \"{window['title']}\" shown, client {window['client']['width']}x{window['client']['height']}")
+    say(f"main window \"{window['title']}\" shown: {placement(window)}")
     for name in ("Label_Title", "Label1", "Label3", "btn_Print", "btn_PrintFile"):
         if name in visible:
             say(f"  {name}: {visible[name].get('text', '')}")
@@ -157,7 +209,7 @@ def demo_print():
     say(f"request: {request}")
 
     work = Path(tempfile.mkdtemp(prefix="demo-", dir=str(e2e.TEST_ROOT)))
-    ui = e2e.UiDriver(work)
+    ui = ui_driver(work)
     ui.expect_new_process()
     opener = open_link(link)
     try:
@@ -171,7 +223,7 @@ def demo_print():
         time.sleep(1)
         say("closed the main window")
     finally:
-        opener.wait(timeout=30)
+        wait_for(opener)
         subprocess.run(["pkill", "-f", re.escape(str(INSTALL_DIR)).replace("/", ".") + r".orvo_Printer\.exe"], check=False)
         shutil.rmtree(work, ignore_errors=True)
 
@@ -192,13 +244,13 @@ def demo_login():
 
     work = Path(tempfile.mkdtemp(prefix="demo-", dir=str(e2e.TEST_ROOT)))
     key_journal = work / "key.jsonl"
-    ui = e2e.UiDriver(work)
+    ui = ui_driver(work)
     ui.expect_new_process()
     opener = open_link(link, {"ORVO_USBKEY_PID": pid, "ORVO_USBKEY_PIN": pin, "ORVO_USBKEY_SECRET": secret,
                               "ORVO_USBKEY_JOURNAL": str(key_journal)})
     try:
         box = ui("msgbox", "--title", e2e.APP_TITLE, "--visible", timeout_ms=20000)
-        say("the program asks: " + box["text"].replace("\n", " / "))
+        say("the program asks: " + box["text"].replace("\n", " / ") + f" ({placement(box['window'])})")
         say(f"screenshot: {e2e.screenshot(DEMO_DIR / 'login-confirm.png')}")
         ui("press-ok", "--hwnd", box["window"]["hwnd"])
         say("pressed OK")
@@ -219,7 +271,7 @@ def demo_login():
         say(f"  Digest {login['digest']}; the server's HMAC-MD5 {login['expected']}; this script's {mine}")
         say("  the digest matches" if login["digest_ok"] and login["digest"] == mine else "  the digest DOES NOT match")
     finally:
-        opener.wait(timeout=30)
+        wait_for(opener)
         shutil.rmtree(work, ignore_errors=True)
 
 
@@ -237,13 +289,13 @@ def demo_link(mode, url):
 def run_link(link, act):
     """Opens the link, lets act(ui) play the user, and waits for the programs to end."""
     work = Path(tempfile.mkdtemp(prefix="demo-", dir=str(e2e.TEST_ROOT)))
-    ui = e2e.UiDriver(work)
+    ui = ui_driver(work)
     ui.expect_new_process()
     opener = open_link(link)
     try:
         act(ui)
     finally:
-        opener.wait(timeout=30)
+        wait_for(opener)
         # Only the copy installed for this demo.
         subprocess.run(["pkill", "-f", re.escape(str(INSTALL_DIR)).replace("/", ".") + r".orvo_Printer\.exe"],
                        check=False)
@@ -262,8 +314,7 @@ def program_ended(ui, pid, timeout=15):
 def preview_word_report(ui):
     window = ui("find", "--class", "Tfrm_Priview", "--visible", timeout_ms=30000)["window"]
     zoom = lambda: ui("control", "--class", "Tfrm_Priview", "Label_Zoom")["control"]["text"]
-    say(f"preview \"{window['title']}\" shown {'maximised' if window['zoomed'] else 'not maximised'}, "
-        f"{window['client']['width']}x{window['client']['height']}; zoom {zoom()}")
+    say(f"preview \"{window['title']}\" shown: {placement(window)}; zoom {zoom()}")
     ui("click", "--class", "Tfrm_Priview", "FlatSpeedButton6")
     e2e.wait_until(lambda: zoom() == "110%", 10, message="110%")
     say(f"pressed 放大: zoom {zoom()}")
@@ -274,11 +325,11 @@ def preview_word_report(ui):
 
 
 def associate_text_viewer():
-    viewer = e2e.BUILD_DIR / "tests" / "fake_viewer.exe"
+    """A fresh Wine prefix opens ".txt" with nothing; Wine's Notepad shows it."""
     wine("reg", "add", r"HKCR\.txt", "/ve", "/d", "orvo_demo_txtfile", "/f")
     wine("reg", "add", r"HKCR\orvo_demo_txtfile\shell\open\command", "/ve", "/d",
-         f'"{e2e.wine_path(viewer)}" "%1"', "/f")
-    say(f"associated .txt with {viewer.name} in the Wine prefix")
+         r'C:\windows\system32\notepad.exe "%1"', "/f")
+    say("associated .txt with Wine's Notepad in the Wine prefix")
 
 
 def view_in_associated_program(ui):
@@ -288,9 +339,18 @@ def view_in_associated_program(ui):
     say(f"title bar at {r['left']},{r['top']} {r['width']}x{r['height']}, "
         f"{'top-most' if bar['topmost'] else 'not top-most'}, title \"{title}\"")
     viewer = e2e.wait_until(
-        lambda: ui("windows", "--class", "OrvoFakeViewer", "--visible", timeout_ms=0, scoped=False)["windows"], 20,
+        lambda: ui("windows", "--class", "Notepad", "--visible", timeout_ms=0, scoped=False)["windows"], 20,
         message="the viewer")[0]
-    say(f"viewer \"{viewer['title']}\" {'maximised' if viewer['zoomed'] else 'not maximised'}")
+    say(f"viewer \"{viewer['title']}\": {placement(viewer)}")
+    shown = [c.get("text", "") for c in ui("controls", "--hwnd", viewer["hwnd"], scoped=False)["controls"]
+             if c.get("class", "").lower() == "edit"]
+    say(f"  it shows: {' / '.join(t.strip() for t in shown) or '(nothing)'}")
+    time.sleep(0.5)
+    # The window order has the top-most bar in front, as Windows shows it;
+    # Wine's virtual desktop draws another program's newer window over it
+    # until the bar is placed again.
+    ui("restack", "--class", "TfrmWriteRead_bar")
+    say("  Wine drew the viewer over the top-most title bar; placed the bar in front again, as Windows shows it")
     time.sleep(0.5)
     say(f"screenshot: {e2e.screenshot(DEMO_DIR / 'view-viewer.png')}")
     ui("click", "--class", "TfrmWriteRead_bar", "ImgBtn1")
@@ -324,6 +384,7 @@ def main():
     if mode not in MODES:
         raise SystemExit(f"usage: demo.sh [{'|'.join(MODES)}]")
     DEMO_DIR.mkdir(parents=True, exist_ok=True)
+    prepare_desktop()
     MODES[mode]()
     say("done")
 

@@ -4,7 +4,6 @@ strip with the test web server's seals, stamps one, saves and quits Word
 saved document holds; edit mode opens a served report in Word with revision
 tracking and follows it to the end. Run through scripts/demo.sh sign|edit."""
 
-import re
 import shutil
 import subprocess
 import tempfile
@@ -12,12 +11,13 @@ import time
 from pathlib import Path
 
 import orvo_e2e as e2e
-from demo import report_upload, upload_records  # the server's record of an upload
+from demo import DESKTOP, desktop_spec, placement, report_upload, ui_driver, upload_records
 
 DEMO_DIR = e2e.REPO / "build" / "demo"
 CTL = e2e.BUILD_DIR / "tests" / "fakes" / "office" / "fake_office_ctl.exe"
 DOCGEN = e2e.BUILD_DIR / "tests" / "fakes" / "office" / "fake_office_docgen.exe"
 SEAL_CLASS = "TfrmWord"
+FILE_NAME_BOX = "0x47C"  # the open dialog's file name box (cmb13)
 
 
 def say(text):
@@ -28,6 +28,11 @@ def wine(*args, timeout=60):
     with tempfile.TemporaryFile() as out:
         return subprocess.run(["wine", *map(str, args)], stdout=out, stderr=out, stdin=subprocess.DEVNULL,
                               env=e2e.ENV, timeout=timeout).returncode
+
+
+def word(command):
+    """Acts in Word (the Office substitute) as its user would; it runs on the demo's desktop."""
+    wine(CTL, "--desktop", DESKTOP, command)
 
 
 def make_document(path, text):
@@ -53,8 +58,8 @@ def wait_alert(ui):
 
 
 def run(request, work):
-    ui = e2e.UiDriver(work)
-    program = e2e.Program(work, request)
+    ui = ui_driver(work)
+    program = e2e.Program(work, request, desktop=desktop_spec())
     ui.follow(program)
     return ui, program
 
@@ -67,12 +72,16 @@ def sign(work, seen):
     say(f"request: {request}")
     ui, program = run(request, work)
     try:
-        found = e2e.xdotool("search", "--sync", "--onlyvisible", "--name", "^请选择投标文件进行盖章$", timeout=30).split()
-        e2e.xdotool("windowfocus", "--sync", found[0])
-        e2e.xdotool("type", "--delay", "5", e2e.wine_path(document))
-        e2e.xdotool("key", "Return")
+        dialog = ui("find", "--class", "#32770", "--title", "请选择投标文件进行盖章", "--visible",
+                    timeout_ms=30000)["window"]
+        say(f"the open dialog \"{dialog['title']}\": {placement(dialog)}")
+        say(f"screenshot: {e2e.screenshot(DEMO_DIR / 'sign-open.png')}")
+        ui("settext", "--hwnd", dialog["hwnd"], FILE_NAME_BOX, "--text", e2e.wine_path(document))
+        ui("press-ok", "--hwnd", dialog["hwnd"])
         say(f"chose {document} in the open dialog")
         strip = ui("find", "--class", SEAL_CLASS, "--visible", timeout_ms=20000)["window"]
+        word_window = ui("find", "--class", "OrvoFakeWordApplication", "--visible", timeout_ms=20000)["window"]
+        say(f"Word shows the document: {placement(word_window)}")
         grid = e2e.wait_until(lambda: (lambda g: g if g["list"]["count"] > 1 else None)(
             ui("control", "--class", SEAL_CLASS, "DrawGrid1")["control"]), 20, message="the seals")
         say(f"seal strip at {strip['rect']['left']}/{strip['rect']['top']}, "
@@ -85,9 +94,9 @@ def sign(work, seen):
         say("selected the second seal and pressed 盖 章")
         time.sleep(1.5)
         say(f"screenshot: {e2e.screenshot(DEMO_DIR / 'sign-stamped.png')}")
-        wine(CTL, "save")
+        word("save")
         say("saved the document in Word")
-        wine(CTL, "quit")
+        word("quit")
         say("quit Word")
         report_upload(seen)
         wait_alert(ui)
@@ -113,13 +122,14 @@ def edit(work, seen):
     say(f"request: {request}")
     ui, program = run(request, work)
     try:
-        ui("find", "--class", "OrvoFakeWordApplication", "--visible", timeout_ms=20000)
-        say("Word shows the downloaded report; the seal window stays hidden")
+        word_window = ui("find", "--class", "OrvoFakeWordApplication", "--visible", timeout_ms=20000)["window"]
+        say(f"Word shows the downloaded report ({placement(word_window)}); the seal window stays hidden")
+        time.sleep(0.5)
         say(f"screenshot: {e2e.screenshot(DEMO_DIR / 'edit-word.png')}")
-        wine(CTL, "edit")
-        wine(CTL, "save")
+        word("edit")
+        word("save")
         say("typed a line and saved in Word (revisions are tracked)")
-        wine(CTL, "quit")
+        word("quit")
         say("quit Word")
         report_upload(seen)
         wait_alert(ui)

@@ -1,30 +1,12 @@
 #!/usr/bin/env bash
 # Installs every build and test dependency from Debian packages (as root, or
 # through sudo) and generates the zh_CN.UTF-8 locale. Quick when all is there.
+#   bash scripts/install-deps.sh [--demo]
+# --demo leaves out what only the tests and the packaging need: clang for
+# fuzzing, the toolchain of the Windows build the demo does not run, NSIS,
+# the signing tools, the PDF tools.
 set -eu
-packages=(
-  cmake ninja-build g++ clang libclang-rt-14-dev
-  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
-  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  libgcrypt-mingw-w64-dev libgpg-error-mingw-w64-dev libgcrypt20-dev libgpg-error-dev libz-mingw-w64-dev
-  nlohmann-json3-dev googletest libgtest-dev
-  wine wine64 xvfb xauth x11-utils xdotool imagemagick
-  locales fonts-wqy-microhei
-  cups cups-client cups-bsd printer-driver-cups-pdf
-  python3 curl poppler-utils ccache
-  nsis msitools wixl
-)
 sudo_() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
-
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-  echo "[deps] installing: ${missing[*]}"
-  sudo_ apt-get update -qq
-  sudo_ env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
 
 # The shipped program is 32-bit: Wine runs it through Debian's wine32. That
 # needs a kernel that runs 32-bit code; some virtual machines boot without
@@ -38,6 +20,40 @@ kernel_runs_32bit() {
   rm -rf "$dir"
   return $rc
 }
+
+mingw32=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686)
+mingw64=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64)
+packages=(
+  cmake ninja-build g++
+  libgcrypt-mingw-w64-dev libgpg-error-mingw-w64-dev libgcrypt20-dev libgpg-error-dev libz-mingw-w64-dev
+  nlohmann-json3-dev googletest libgtest-dev
+  wine wine64 xvfb xauth x11-utils xdotool imagemagick
+  locales fonts-wqy-microhei
+  cups cups-client cups-bsd printer-driver-cups-pdf
+  python3 curl ccache openssl ca-certificates
+)
+if [ "${1:-}" = --demo ]; then
+  # Only the toolchain of the Windows build the demo runs; binutils' "as" and
+  # "ld" tell which one.
+  if ! command -v as >/dev/null; then
+    sudo_ apt-get update -qq
+    sudo_ env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq binutils >/dev/null
+  fi
+  if kernel_runs_32bit; then packages+=("${mingw32[@]}"); else packages+=("${mingw64[@]}"); fi
+else
+  packages+=("${mingw32[@]}" "${mingw64[@]}" clang libclang-rt-14-dev nsis osslsigncode msitools wixl poppler-utils)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  echo "[deps] installing: ${missing[*]}"
+  sudo_ apt-get update -qq
+  sudo_ env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+
 wine32_installed() { dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; }
 if kernel_runs_32bit; then
   if ! wine32_installed; then

@@ -7,6 +7,7 @@
 
 #include "application.h"
 #include "core/local_name.h"
+#include "hosting/office_macros.h"
 #include "resources/control_ids.h"
 #include "resources/resource_ids.h"
 #include "support/ui/font.h"
@@ -193,6 +194,7 @@ bool Tfrm_Priview::LoadDocument() {
             return false;
         }
     }
+    forbidMacros(container);
     container.activate(OLEIVERB_SHOW);
     LockWordView();
     if (!docx) container.setSizeMode(OleSizeMode::Automatic);

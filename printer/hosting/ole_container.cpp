@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "hosting/borrowed_lock_bytes.h"
+#include "hosting/office_suite.h"
 #include "support/portable/app_error.h"
 #include "support/portable/container_stream.h"
 #include "support/portable/program_names.h"
@@ -81,13 +82,46 @@ std::wstring siblingTempPath(const std::wstring& target) {
     return buffer;
 }
 
+const AcceptedDocumentClass* microsoftClass(const CLSID& clsid) noexcept {
+    auto found = std::find_if(std::begin(kAccepted), std::end(kAccepted),
+                              [&](const AcceptedDocumentClass& c) { return ::IsEqualCLSID(c.clsid, clsid) != FALSE; });
+    return found == std::end(kAccepted) ? nullptr : found;
+}
+
+// What OleLoad does, for a class other than the one the storage names.
+ComPtr<IOleObject> loadAs(const CLSID& clsid, IStorage* storage, IOleClientSite* site) {
+    ComPtr<IOleObject> object;
+    HRESULT hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER, IID_IOleObject,
+                                    object.putVoid());
+    // An out-of-process server, as WPS is, is reached through OLE's own handler.
+    if (hr == REGDB_E_CLASSNOTREG) hr = ::OleCreateDefaultHandler(clsid, nullptr, IID_IOleObject, object.putVoid());
+    throwIfFailed(hr, op(L"载入文档"));
+    DWORD misc = 0;
+    object->GetMiscStatus(DVASPECT_CONTENT, &misc);
+    const bool siteFirst = (misc & OLEMISC_SETCLIENTSITEFIRST) != 0;
+    if (siteFirst) object->SetClientSite(site);
+    ComPtr<IPersistStorage> persist;
+    hr = object.queryTo(persist);
+    if (SUCCEEDED(hr)) hr = persist->Load(storage);
+    if (FAILED(hr)) {
+        discard(object);
+        throw ComError(hr, op(L"载入文档"));
+    }
+    if (!siteFirst) object->SetClientSite(site);
+    return object;
+}
+
 }  // namespace
 
 std::span<const AcceptedDocumentClass> acceptedDocumentClasses() noexcept { return kAccepted; }
 
 bool isAcceptedDocumentClass(const CLSID& clsid) noexcept {
-    return std::any_of(std::begin(kAccepted), std::end(kAccepted),
-                       [&](const AcceptedDocumentClass& c) { return ::IsEqualCLSID(c.clsid, clsid) != FALSE; });
+    if (microsoftClass(clsid)) return true;
+    try {
+        return isWpsDocumentClass(clsid);
+    } catch (...) {
+        return false;
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -395,11 +429,25 @@ void OleDocumentContainer::loadFromBytes(ComPtr<ILockBytes> bytes, DWORD aspect)
     throwIfFailed(::ReadClassStg(storage.get(), &documentClass), op(L"读取文档类型"));
     if (!isAcceptedDocumentClass(documentClass)) throw AppError(kRefusedDocumentMessage);
 
-    ComPtr<IOleObject> object;
-    throwIfFailed(::OleLoad(storage.get(), IID_IOleObject, site_->clientSite(), object.putVoid()), op(L"载入文档"));
+    ComPtr<IOleObject> object = loadObject(storage.get(), documentClass);
     adopt(std::move(object), std::move(storage), std::move(bytes), aspect);
     if (sizeMode_ == OleSizeMode::Automatic) fitToObject();
     ::InvalidateRect(hwnd(), nullptr, TRUE);
+}
+
+ComPtr<IOleObject> OleDocumentContainer::loadObject(IStorage* storage, const CLSID& documentClass) {
+    // A Word or Excel document on a PC without Microsoft Office opens in the
+    // matching WPS document class, which reads the same storage.
+    if (const AcceptedDocumentClass* microsoft = microsoftClass(documentClass);
+        microsoft && !isClassRegistered(documentClass)) {
+        const OfficeApp app = std::strncmp(microsoft->progId, "Word.", 5) == 0 ? OfficeApp::Writer
+                                                                               : OfficeApp::Spreadsheet;
+        requireOfficeApplication(app);
+        if (std::optional<CLSID> wps = wpsDocumentClass(app)) return loadAs(*wps, storage, site_->clientSite());
+    }
+    ComPtr<IOleObject> object;
+    throwIfFailed(::OleLoad(storage, IID_IOleObject, site_->clientSite(), object.putVoid()), op(L"载入文档"));
+    return object;
 }
 
 void OleDocumentContainer::adopt(ComPtr<IOleObject> object, ComPtr<IStorage> storage, ComPtr<ILockBytes> bytes,
@@ -438,6 +486,11 @@ void OleDocumentContainer::destroyObject() noexcept {
     inPlaceActive_ = uiActive_ = open_ = false;
     aspect_ = DVASPECT_CONTENT;
     if (hwnd()) ::InvalidateRect(hwnd(), nullptr, TRUE);
+}
+
+void OleDocumentContainer::run() {
+    requireObject();
+    throwIfFailed(::OleRun(object_.get()), op(L"启动文档服务程序"));
 }
 
 void OleDocumentContainer::activate(LONG verb) {

@@ -6,8 +6,9 @@
 //
 // Reports arrive from whatever server the request names, so the container
 // embeds only the Word and Excel document classes listed in
-// acceptedDocumentClasses(); any other class is refused before a server of
-// that class is started.
+// acceptedDocumentClasses() and WPS Office's document classes that stand in
+// for them; any other class is refused before a server of that class is
+// started.
 #include <windows.h>
 #include <ole2.h>
 #include <docobj.h>
@@ -63,6 +64,9 @@ public:
     // object go (destroyObject, another load, or the container's end).
     void loadFromBorrowedStream(std::string_view containerStream);
 
+    // Starts the object's server without showing the object; its object
+    // model can then be reached.
+    void run();
     // OLEIVERB_SHOW, OLEIVERB_PRIMARY, ... in this window and its rectangle.
     void activate(LONG verb);
     ComPtr<IDispatch> automationObject() const;
@@ -101,6 +105,9 @@ private:
 
     void requireObject() const;
     void loadFromBytes(ComPtr<ILockBytes> bytes, DWORD aspect);
+    // The object of the storage, served by the class it names or by the
+    // suite that stands in for it.
+    ComPtr<IOleObject> loadObject(IStorage* storage, const CLSID& documentClass);
     // Takes a freshly loaded object into the container: site, names, advises.
     void adopt(ComPtr<IOleObject> object, ComPtr<IStorage> storage, ComPtr<ILockBytes> bytes, DWORD aspect);
     RECT clientRect() const noexcept;

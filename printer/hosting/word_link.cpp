@@ -5,8 +5,11 @@
 #include <utility>
 #include <vector>
 
+#include "hosting/office_macros.h"
+#include "hosting/office_suite.h"
 #include "support/win32/dispatch.h"
 #include "support/win32/win_error.h"
+#include "support/win32/win_text.h"
 
 namespace orvo {
 
@@ -44,6 +47,31 @@ DWORD connectEvents(IDispatch* source, REFIID events, IUnknown* sink) {
     return cookie;
 }
 
+// The events interface a source raises by default. WPS raises Word's events
+// under interface ids of its own, with Word's DISPIDs.
+IID defaultEventsIid(IDispatch* source) {
+    ComPtr<IProvideClassInfo2> info;
+    GUID iid = GUID_NULL;
+    if (source && SUCCEEDED(source->QueryInterface(IID_IProvideClassInfo2, info.putVoid())) && info)
+        info->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &iid);
+    return iid;
+}
+
+// Connects sink to Word's events interface wordIid on source, or else to the
+// source's own default events interface; iid names the one connected (the
+// sink answers to it from the moment it is asked).
+DWORD connectWordEvents(IDispatch* source, REFIID wordIid, IID& iid, IUnknown* sink) {
+    iid = wordIid;
+    DWORD cookie = connectEvents(source, iid, sink);
+    if (cookie != 0) return cookie;
+    const IID own = defaultEventsIid(source);
+    if (::IsEqualIID(own, GUID_NULL) || ::IsEqualIID(own, wordIid)) return 0;
+    iid = own;
+    cookie = connectEvents(source, iid, sink);
+    if (cookie == 0) iid = wordIid;
+    return cookie;
+}
+
 }  // namespace
 
 // ---- TWordEventSink
@@ -51,7 +79,8 @@ DWORD connectEvents(IDispatch* source, REFIID events, IUnknown* sink) {
 TWordEventSink::TWordEventSink(TWordObject* owner, ComPtr<IDispatch> appDispatch)
     : Owner(owner), AppDispatch(std::move(appDispatch)) {
     AppConnection = 0;
-    AppConnection = connectEvents(AppDispatch.get(), AppEventsIID, static_cast<IUnknown*>(this));
+    AppConnection =
+        connectWordEvents(AppDispatch.get(), kIidWordApplicationEvents, AppEventsIID, static_cast<IUnknown*>(this));
 }
 
 STDMETHODIMP TWordEventSink::QueryInterface(REFIID iid, void** out) {
@@ -113,7 +142,8 @@ void TWordEventSink::reattachDocumentEvents() noexcept {
     try {
         Dispatch active = Dispatch(AppDispatch).object(L"ActiveDocument");
         DocDispatch = ComPtr<IDispatch>(active.get());
-        DocConnection = connectEvents(DocDispatch.get(), DocEventsIID, static_cast<IUnknown*>(this));
+        DocConnection =
+            connectWordEvents(DocDispatch.get(), kIidWordDocumentEvents, DocEventsIID, static_cast<IUnknown*>(this));
     } catch (...) {
         // No document is open: the document events stay detached.
     }
@@ -133,11 +163,16 @@ void TWordEventSink::retire(TWordEventSink* sink) {
 // ---- TWordObject
 
 TWordObject::TWordObject() {
+    const OfficeApplicationClass word = requireOfficeApplication(OfficeApp::Writer);
+    const std::string name = wideToGbk(word.progId);
     ComPtr<IUnknown> unknown;
-    throwIfFailed(::CoCreateInstance(kClsidWordApplication, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
-                                     IID_IUnknown, unknown.putVoid()),
-                  "Word.Application");
-    throwIfFailed(unknown->QueryInterface(kIidWordApplication, WordApp_.putVoid()), "Word.Application");
+    throwIfFailed(::CoCreateInstance(word.clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IUnknown,
+                                     unknown.putVoid()),
+                  name);
+    // WPS Writer's application interface has an id of its own; every call
+    // is late bound, so its IDispatch serves as well.
+    if (FAILED(unknown->QueryInterface(kIidWordApplication, WordApp_.putVoid())))
+        throwIfFailed(unknown->QueryInterface(IID_IDispatch, WordApp_.putVoid()), name);
     EventSink = new TWordEventSink(this, WordApp_);
 }
 
@@ -153,12 +188,30 @@ TWordObject::~TWordObject() {
     WordApp_.reset();
 }
 
+bool isDeadServerError(HRESULT hr) noexcept {
+    return hr == RPC_E_DISCONNECTED || hr == HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE) || hr == CO_E_OBJNOTCONNECTED ||
+           hr == RPC_E_SERVER_DIED || hr == RPC_E_SERVER_DIED_DNE;
+}
+
+bool TWordObject::StillRunning() const {
+    try {
+        Dispatch(WordApp_).get(L"Visible");
+        return true;
+    } catch (const ComError& e) {
+        return !isDeadServerError(e.code());
+    } catch (...) {
+        return true;
+    }
+}
+
 void TWordObject::SetCaption(const std::string& text) { Dispatch(WordApp_).put(L"Caption", text); }
 
 void TWordObject::SetVisible(bool visible) { Dispatch(WordApp_).put(L"Visible", visible); }
 
 void TWordObject::OpenFile(const std::string& fileName) {
     Dispatch app(WordApp_);
+    // Again before every open: something else may have changed it meanwhile.
+    forbidMacros(app);
     app.object(L"Documents").call(L"Open", fileName, false, false, false, "", "", true, "", "", 0);
     app.object(L"NormalTemplate").put(L"Saved", true);
 }

@@ -29,6 +29,9 @@ inline constexpr IID kIidWordApplication = {0x00020970, 0, 0, {0xC0, 0, 0, 0, 0,
 inline constexpr IID kIidWordApplicationEvents = {0x000209F7, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 inline constexpr IID kIidWordDocumentEvents = {0x000209F6, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
+// Whether a call failed because the server behind the proxy is gone.
+bool isDeadServerError(HRESULT hr) noexcept;
+
 // Word's event DISPIDs: application Quit and DocumentChange, document New,
 // Open and Close.
 enum WordEventId : DISPID {
@@ -57,6 +60,9 @@ public:
 
     TNotifyEvent OnQuit, OnDocumentChange, OnDocumentNew, OnDocumentOpen, OnDocumentClose;
 
+    // Whether Word accepted the application events' connection.
+    bool connected() const noexcept { return AppConnection != 0; }
+
     // The link has ended: no handler runs any more, and Word's objects are
     // let go. The connections stay advised; Word ends them.
     void orphan() noexcept;
@@ -74,16 +80,19 @@ private:
     TWordObject* Owner;
     ComPtr<IDispatch> AppDispatch;
     ComPtr<IDispatch> DocDispatch;
-    const IID AppEventsIID = kIidWordApplicationEvents;
-    const IID DocEventsIID = kIidWordDocumentEvents;
+    // Word's, or those of the suite's own that were connected instead.
+    IID AppEventsIID = kIidWordApplicationEvents;
+    IID DocEventsIID = kIidWordDocumentEvents;
     DWORD AppConnection = 0;
     DWORD DocConnection = 0;
 };
 
 class TWordObject {
 public:
-    // Starts Word and connects its application events; throws when Word
-    // cannot be started or does not offer its application interface.
+    // Starts Word (or WPS Writer where Word is not installed) and connects
+    // its application events; throws when it cannot be started or does not
+    // offer its application interface, OfficeMissingError when neither is
+    // installed.
     TWordObject();
     // Asks Word to quit without saving (a failure, such as Word having ended
     // already, is ignored) and lets it go.
@@ -103,6 +112,12 @@ public:
     void OpenFile(const std::string& fileName);  // GBK
 
     IDispatch* WordApp() const noexcept { return WordApp_.get(); }
+
+    // False when Word could not connect its events: its quit would go unseen.
+    bool EventsConnected() const noexcept { return EventSink && EventSink->connected(); }
+    // False once Word answers as a dead server does (it crashed or was
+    // ended); a Word that is only busy counts as running.
+    bool StillRunning() const;
 
 private:
     ComPtr<IDispatch> WordApp_;

@@ -58,7 +58,11 @@ bool TfrmMain::DownloadReport(ReportRequest& request) {
             [&](UiQueue& queue) { return client.get(url, forwardToUi(queue, onUi)); });
     } catch (const HttpError& e) {
         helpdesk::log("download: " + httpFailureForLog(e));
-        Label1.setCaption(std::wstring(L"下载报表文件失败，请重试..."));
+        // A certificate problem is not cured by trying again: say which.
+        if (e.kind() == HttpError::Kind::Insecure)
+            Label1.setCaption(std::string(e.what()));
+        else
+            Label1.setCaption(std::wstring(L"下载报表文件失败，请重试..."));
         return false;
     } catch (const WaitCancelled&) {
         helpdesk::log("download: cancelled");

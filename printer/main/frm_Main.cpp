@@ -9,6 +9,8 @@
 #include "core/request_intake.h"
 #include "hosting/frmPrivew.h"
 #include "hosting/frm_WriteRead_bar.h"
+#include "main/server_trust.h"
+#include "main/upload_worker.h"
 #include "resources/control_ids.h"
 #include "resources/resource_ids.h"
 #include "seals/WordAuto.h"
@@ -46,6 +48,36 @@ constexpr Rgb kBackground{240, 240, 240};
 constexpr Rgb kText{30, 30, 30};
 constexpr Rgb kShadowColor{82, 82, 82};
 constexpr wchar_t kFontFace[] = L"微软雅黑";
+// Posted by the first show: the printers are listed right after it.
+constexpr UINT kListPrinters = WM_APP + 20;
+
+// The print choice is what any mode but these four opens.
+bool opensPrintChoice(const std::string& mode) {
+    return mode != "viewf" && mode != "editf" && mode != "signf" && mode != "login";
+}
+
+// The uppermost window of this thread a user works with: visible, of some
+// size (the print host stays shown at zero size), neither a drop shadow
+// nor a tooltip.
+HWND frontmostWindowOfThread() {
+    HWND found = nullptr;
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND window, LPARAM lp) WINAPI -> BOOL {
+            RECT rc{};
+            ::GetWindowRect(window, &rc);
+            wchar_t cls[32] = {};
+            ::GetClassNameW(window, cls, 32);
+            const LONG_PTR ex = ::GetWindowLongPtrW(window, GWL_EXSTYLE);
+            if (!::IsWindowVisible(window) || rc.right <= rc.left || rc.bottom <= rc.top ||
+                (ex & (WS_EX_TRANSPARENT | WS_EX_NOACTIVATE)) || lstrcmpiW(cls, TOOLTIPS_CLASSW) == 0)
+                return TRUE;
+            *reinterpret_cast<HWND*>(lp) = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
 
 }  // namespace
 
@@ -104,6 +136,7 @@ TfrmMain::TfrmMain() {
     if (Application* app = theApplication()) {
         app->addMinimizeHandler([this] { ApplicationEvents1Minimize(); });
         app->addRestoreHandler([this] { ApplicationEvents1Restore(); });
+        app->setForwardedRequestHandler([this] { BringJobToFront(); });
     }
 
     FormCreate();
@@ -121,10 +154,17 @@ void TfrmMain::FormCreate() {
     request_.FRequest = Application::firstArgument();
     request_.FDownloadStream.clear();
     request_.FPreviewStream.clear();
-    FillPrinterList();
+    // The printers are listed after the first show, and only for the print
+    // choice: asking the spooler (CUPS under Wine) would hold the window back.
 }
 
 void TfrmMain::FillPrinterList() {
+    if (printersListed_) return;
+    printersListed_ = true;
+    // The default as the print flows compare against it, read once the
+    // spooler is loaded (under Wine its loading sets that default); a show
+    // step cut short by a parameter error never reads it.
+    if (parametersRead_) lb_fileName.setCaption(ReadDefaultPrinter());
     // Whatever goes wrong here, the list stays as far as it got.
     try {
         for (const std::wstring& name : installedPrinters()) FlatComboBox.add(name);
@@ -160,23 +200,24 @@ void TfrmMain::Show() {
 void TfrmMain::FormShow() {
     FShadow = std::make_unique<DropShadow>(hwnd(), kShadowColor);
     FShadow->show();
-    bool decoded = false;
     try {
         DecodeRequest();
-        decoded = true;
-        ParseRequestParameters(request_.FRequest, request_);
-        lb_fileName.setCaption(ReadDefaultPrinter());
     } catch (const std::exception& e) {
         // A request that cannot be decoded leaves nothing to do: once its
         // error has been shown, the program ends instead of lingering unseen.
-        helpdesk::log(decoded ? "request: parameters refused" : "request: could not be decoded");
-        if (decoded) {
-            showErrorBox(hwnd(), e);
-        } else {
-            helpdesk::showRunEndingErrorBox(hwnd(), e);
-            theApplication()->terminate();
-        }
+        helpdesk::log("request: could not be decoded");
+        helpdesk::showRunEndingErrorBox(hwnd(), e);
+        theApplication()->terminate();
+        return;
     }
+    guardEvent(hwnd(), [&] {
+        ParseRequestParameters(request_.FRequest, request_);
+        parametersRead_ = true;
+    });
+    if (!parametersRead_) helpdesk::log("request: parameters cut short");
+    // Posted messages come before the dispatch timer's: the list is full
+    // before the print choice shows it (at zero height until then).
+    if (opensPrintChoice(request_.FMode)) ::PostMessageW(hwnd(), kListPrinters, 0, 0);
 }
 
 void TfrmMain::DecodeRequest() {
@@ -189,6 +230,13 @@ void TfrmMain::DecodeRequest() {
 
 void TfrmMain::Timer1Timer() {
     Timer1.setEnabled(false);
+    // Here rather than at the show: the request is parsed (even when its
+    // parameters were cut short), and the disabled timer cannot start the
+    // mode while the question waits.
+    if (!confirmRequestedServers(request_.FMode, request_, hwnd())) {
+        Close();
+        return;
+    }
     if (request_.FMode == "viewf") {
         SetWindowLayout(false);
         btn_ViewFileClick();
@@ -211,6 +259,7 @@ void TfrmMain::Timer1Timer() {
                                              const std::string& token) { PostLogin(digest, address, token); });
         theApplication()->terminate();
     } else {
+        FillPrinterList();  // done already, unless the list's message was lost
         SetWindowLayout(true);
     }
 }
@@ -240,12 +289,20 @@ void TfrmMain::FormDestroy() {
     ReleasePreviewDocument();
     request_.FDownloadStream = MemoryBuffer();
     request_.FPreviewStream = MemoryBuffer();
-    TerminateViewer();
+    CloseViewer();
 }
 
 LRESULT TfrmMain::WMCopyData(WPARAM, LPARAM) {
-    // A request forwarded to a running instance is not acted on.
+    // A request forwarded to a running instance is not acted on; the user
+    // is shown what this run still has open.
+    guardEvent(hwnd(), [this] { BringJobToFront(); });
     return 0;
+}
+
+void TfrmMain::BringJobToFront() {
+    // Word first: in sign mode the strip then stays over it.
+    if (frmWord_) frmWord_->BringWordToFront();
+    if (HWND window = frontmostWindowOfThread()) bringWindowToFront(window);
 }
 
 // ---- Operations
@@ -290,17 +347,11 @@ std::string TfrmMain::LastPathItem(std::string_view text) { return orvo::LastPat
 void TfrmMain::ShutDown() {
     ClosePreviewDocument();
     WaitForUploadWorker();
-    TerminateViewer();
+    CloseViewer();
     ReleasePrintHost();
     if (Application* app = theApplication()) app->terminate();
 }
 
-void TfrmMain::TerminateViewer() {
-    if (FViewerProcess) {
-        ::TerminateProcess(FViewerProcess.get(), 0);
-        FViewerProcess.reset();
-    }
-}
 
 // ---- Messages
 
@@ -314,8 +365,15 @@ LRESULT TfrmMain::onMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SIZE:
         if (Application* app = theApplication()) app->mainWindowSized(wp);
         return 0;
+    case kListPrinters:
+        guardEvent(hwnd(), [this] { FillPrinterList(); });
+        return 0;
     case WM_COPYDATA:
         return WMCopyData(wp, lp);
+    case kUploadProgressBegin:
+    case kUploadProgressWork:
+        UploadProgress(msg, wp, lp);
+        return 0;
     case WM_CLOSE:
         if (WaitForUploadBeforeClose()) ::DestroyWindow(hwnd());
         return 0;

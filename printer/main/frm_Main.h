@@ -122,6 +122,9 @@ private:
     void ApplicationEvents1Minimize();
     void ApplicationEvents1Restore();
     LRESULT WMCopyData(WPARAM wp, LPARAM lp);
+    // Another link while this run goes on: the run's open window (Word, the
+    // seal strip, the preview, the alert view or this one) comes to the front.
+    void BringJobToFront();
 
     // ---- Request intake
     void DecodeRequest();
@@ -194,16 +197,25 @@ private:
     friend struct TfrmMainTestAccess;
     void ShowUploadAlert(const std::string& alertText) override;
     void CloseAfterUpload() override;
+    // The compact window with "正在上传..." and the bytes sent, while an
+    // upload runs; it goes when the reply has been read.
+    void ShowUploadProgress();
+    void HideUploadProgress() override;
+    HWND UploadProgressWindow() const override;
+    void UploadProgress(UINT message, WPARAM low, LPARAM high);
     // WM_CLOSE during an upload waits for it; false when the window must not
     // close yet (the close then happens later).
     bool WaitForUploadBeforeClose();
 
-    void TerminateViewer();
+    // Asks a still running outside viewer to close and waits a few seconds.
+    void CloseViewer();
 
     UniqueFont font_;
     UniqueFont titleFont_;
     UniqueFont buttonFont_;
     bool shownOnce_ = false;
+    bool printersListed_ = false;
+    bool parametersRead_ = false;  // the first show's steps all ran
     // The wait for a download dispatches messages: a second click must not
     // start a second flow meanwhile.
     ReentryGuard flowGuard_;

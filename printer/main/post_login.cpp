@@ -45,7 +45,9 @@ void TfrmMain::PostLogin(const std::string& digest, const std::string& address, 
             helpdesk::log("login: posted");
         } catch (const HttpError& e) {
             helpdesk::log("login: " + httpFailureForLog(e));
-            helpdesk::showRunEndingBox(hwnd(), L"无法连接服务器，请重新登录。", L"登录错误", MB_OK | MB_ICONERROR);
+            std::wstring text = L"无法连接服务器，请重新登录。";
+            if (e.kind() == HttpError::Kind::Insecure) text += L"\n" + gbkToWide(e.what());
+            helpdesk::showRunEndingBox(hwnd(), text, L"登录错误", MB_OK | MB_ICONERROR);
         } catch (const WaitCancelled&) {
             // The program is already ending.
         }

@@ -6,10 +6,12 @@
 
 #include "core/local_name.h"
 #include "hosting/frm_xlsOLE.h"
+#include "hosting/office_macros.h"
+#include "hosting/office_suite.h"
 #include "main/frm_Main.h"
-#include "support/win32/helpdesk_log.h"
 #include "support/win32/dispatch.h"
 #include "support/win32/files.h"
+#include "support/win32/helpdesk_log.h"
 #include "support/win32/win_error.h"
 #include "support/win32/win_text.h"
 
@@ -18,6 +20,14 @@ namespace {
 
 bool isWordFile(const std::string& ext) { return ext == ".doc" || ext == ".docx"; }
 bool isExcelFile(const std::string& ext) { return ext == ".xls" || ext == ".xlsx"; }
+
+// The status line has one line: a reason's line breaks become blanks.
+std::wstring oneLine(std::wstring text) {
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) text.pop_back();
+    for (wchar_t& c : text)
+        if (c == L'\r' || c == L'\n') c = L' ';
+    return text;
+}
 
 }  // namespace
 
@@ -29,17 +39,24 @@ void TfrmMain::PrintReport(ReportRequest& request, const wchar_t* downloadedText
     if (request.FFileUrl.size() < kMinFileUrlLength) return;
     auto running = flowGuard_.tryEnter();
     if (!running) return;
+    // Without Word and WPS nothing here can print: say so and end.
+    if (auto app = officeAppForExtension(request.FFileExt); app && !confirmOfficeInstalled(hwnd(), *app)) {
+        Close();
+        return;
+    }
     if (!DownloadReport(request)) return;
     Label1.setCaption(std::wstring(downloadedText));
     try {
         ApplyChosenPrinter();
         if (printHost().OleContainer().empty()) LoadPrintHost(request);
-        (this->*print)(request);
-    } catch (...) {
-        helpdesk::log("print: failed");
+    } catch (const std::exception& e) {
+        helpdesk::log("print: the report could not be loaded for printing");
+        // The error box tells the details; the status line must not go on
+        // saying that printing is under way.
+        Label1.setCaption(L"打印失败：" + oneLine(gbkToWide(e.what())));
         throw;
     }
-    helpdesk::log(print == &TfrmMain::PrintWithDialog ? "print: handed to the print dialog" : "print: sent");
+    (this->*print)(request);
 }
 
 void TfrmMain::ApplyChosenPrinter() {
@@ -75,30 +92,43 @@ void TfrmMain::LoadPrintHost(ReportRequest& request) {
         writeWholeFile(request.FLocalFile, request.FDownloadStream);
         host.showAtZeroSize();
         container.createFromFile(request.FLocalFile);
+        forbidMacros(container);
         container.activate(OLEIVERB_PRIMARY);
     } else {
         BuildPreviewStream(request);
         host.showAtZeroSize();
         container.loadFromStream(std::string_view(reinterpret_cast<const char*>(request.FPreviewStream.data()),
                                                   request.FPreviewStream.size()));
+        forbidMacros(container);
         container.activate(OLEIVERB_SHOW);
     }
 }
 
-void TfrmMain::PrintWithDialog(const ReportRequest&) { printHost().OleContainer().printWithHostDialog(); }
+void TfrmMain::PrintWithDialog(const ReportRequest&) {
+    printHost().OleContainer().printWithHostDialog();
+    helpdesk::log("print: handed to the print dialog");
+}
 
 void TfrmMain::PrintWithoutDialog(const ReportRequest& request) {
-    // Whatever the application says here goes unreported; the status line
-    // keeps "正在打印...".
+    // The status line tells whether the job reached the printer, so a user
+    // can tell a print that failed from one still on its way, and try again.
+    const int index = FlatComboBox.selectedIndex();
+    const std::wstring printer = index >= 0 ? FlatComboBox.itemW(index) : std::wstring();
     try {
+        Dispatch document;
         OleDocumentContainer& container = printHost().OleContainer();
-        if (isExcelFile(request.FFileExt)) {
-            Dispatch(container.automationObject()).object(L"Application").object(L"ActiveWorkBook").call(L"PrintOut");
-        }
-        if (isWordFile(request.FFileExt)) {
-            Dispatch(container.automationObject()).object(L"Application").object(L"ActiveDocument").call(L"PrintOut");
-        }
-    } catch (const std::exception&) {
+        if (isExcelFile(request.FFileExt))
+            document = Dispatch(container.automationObject()).object(L"Application").object(L"ActiveWorkBook");
+        else if (isWordFile(request.FFileExt))
+            document = Dispatch(container.automationObject()).object(L"Application").object(L"ActiveDocument");
+        else
+            throw AppError(wideToGbk(L"此类文件不能直接打印"));
+        document.call(L"PrintOut");
+        Label1.setCaption(L"已发送到打印机 " + printer);
+        helpdesk::log("print: sent to the printer");
+    } catch (const std::exception& e) {
+        helpdesk::log("print: failed, " + helpdesk::errorCodeText(e));
+        Label1.setCaption(L"打印失败：" + oneLine(gbkToWide(e.what())));
     }
 }
 

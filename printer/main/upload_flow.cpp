@@ -18,7 +18,30 @@ void TfrmMain::StartUpload() {
     UploadObserver& observer = *this;
     auto* worker = new TMyThread(UploadJob{request_.FServerUrl, request_.FFileGuid, request_.FLocalFile}, observer,
                                  uploadCalls_->hwnd(), UploadWorker);
+    ShowUploadProgress();
     uploadThread_ = worker->Start();
+}
+
+void TfrmMain::ShowUploadProgress() {
+    // Every other window is gone by now: a large document on a slow line
+    // must not leave the user with nothing on the screen. The window is
+    // still in the compact layout sign and edit modes gave it.
+    Label_Title.setCaption(std::wstring(L"正在上传..."));
+    IdHTTPWorkBegin(0);
+    if (!shownOnce_) return;  // never shown, so there is no request to show it for
+    ::ShowWindow(hwnd(), SW_SHOWNORMAL);
+    bringWindowToFront(hwnd());
+}
+
+void TfrmMain::HideUploadProgress() { HideWithShadow(); }
+
+HWND TfrmMain::UploadProgressWindow() const { return hwnd(); }
+
+void TfrmMain::UploadProgress(UINT message, WPARAM low, LPARAM high) {
+    const std::uint64_t bytes = (static_cast<std::uint64_t>(static_cast<std::uint32_t>(high)) << 32) |
+                                static_cast<std::uint32_t>(low);
+    if (message == kUploadProgressBegin) IdHTTPWorkBegin(bytes);
+    else IdHTTPWork(bytes);
 }
 
 void TfrmMain::SetUploadAlertView(std::function<void(const std::string& alertText)> showAlert) {

@@ -27,6 +27,11 @@ constexpr unsigned kReplyTimeoutMs = 5 * 60 * 1000;
 constexpr std::uint64_t kMaxReplyBytes = 1 << 20;
 constexpr char kFilePartName[] = "uploaded_file";
 
+// A byte count to a window, split over the message's two words.
+void postUploadProgress(HWND window, UINT message, std::uint64_t bytes) {
+    if (window) ::PostMessageW(window, message, static_cast<WPARAM>(bytes & 0xFFFFFFFFu), static_cast<LPARAM>(bytes >> 32));
+}
+
 // Others may go on reading the file, but nobody may change it: the digest
 // and the bytes sent are then the same bytes.
 UniqueFile openDenyingWrites(const std::wstring& path) {
@@ -43,7 +48,11 @@ std::wstring uploadFailureText(const wchar_t* text, const std::string& localFile
 // ---- The worker
 
 TMyThread::TMyThread(UploadJob job, UploadObserver& observer, HWND uiCalls, std::atomic<TMyThread*>& running)
-    : job_(std::move(job)), observer_(observer), uiCalls_(uiCalls), running_(running) {}
+    : job_(std::move(job)),
+      observer_(observer),
+      uiCalls_(uiCalls),
+      progressWindow_(observer.UploadProgressWindow()),
+      running_(running) {}
 
 UniqueHandle TMyThread::Start() {
     running_ = this;
@@ -71,10 +80,12 @@ void TMyThread::Execute() {
     try {
         UploadDocument();
     } catch (const std::exception& e) {
-        helpdesk::log("upload: failed");
+        HideProgress();
+        helpdesk::log("upload: failed, " + helpdesk::errorCodeText(e));
         helpdesk::showRunEndingErrorBox(nullptr, e);
         CloseMainWindow();
     } catch (...) {
+        HideProgress();
         helpdesk::log("upload: failed");
         helpdesk::showRunEndingErrorBox(nullptr, AppError(wideToGbk(L"未知错误")));
         CloseMainWindow();
@@ -82,15 +93,19 @@ void TMyThread::Execute() {
 }
 
 void TMyThread::UploadDocument() {
-    UniqueFile file = WaitForReleaseAndOpen();
+    DWORD error = 0;
+    UniqueFile file = WaitForReleaseAndOpen(error);
     if (!file) {
-        helpdesk::log("upload: the document is still in use");
-        return FailWithBox(kUploadFileInUse);
+        const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+        helpdesk::log(missing ? "upload: the document is gone, error " + std::to_string(error)
+                              : "upload: the document is still in use, error " + std::to_string(error));
+        return FailWithBox(missing ? kUploadFileMissing : kUploadFileInUse);
     }
     std::string digest;
     try {
         digest = FileMD5(file.get());
-    } catch (const Win32Error&) {
+    } catch (const Win32Error& e) {
+        helpdesk::log("upload: the document could not be read, error " + std::to_string(e.code()));
         return FailWithBox(kUploadFileInUse);
     }
     // Joined as plain text: the server reads the guid exactly as it was given.
@@ -101,7 +116,8 @@ void TMyThread::UploadDocument() {
         reply = Post(url, file.get());
     } catch (const HttpError& e) {
         helpdesk::log("upload: " + httpFailureForLog(e));
-        return FailWithBox(e.kind() == HttpError::Kind::LocalFile ? kUploadFileInUse : kUploadNoConnection);
+        if (e.kind() == HttpError::Kind::LocalFile) return FailWithBox(kUploadFileInUse);
+        return FailWithBox(kUploadNoConnection, e.kind() == HttpError::Kind::Insecure ? e.what() : "");
     }
     file.reset();
     const std::optional<std::string> alert = uploadReplyAlert(reply);
@@ -109,15 +125,19 @@ void TMyThread::UploadDocument() {
     ShowAlert(alert ? *alert : wideToGbk(uploadFailureText(kUploadReplyNotUnderstood, job_.localFile)));
 }
 
-UniqueFile TMyThread::WaitForReleaseAndOpen() {
+UniqueFile TMyThread::WaitForReleaseAndOpen(DWORD& error) {
     const std::wstring path = gbkToWide(job_.localFile);
     for (int check = 1;; ++check) {
         if (!IsFileInUse(job_.localFile)) {
             UniqueFile file = openDenyingWrites(path);
+            error = file ? 0 : ::GetLastError();
             // Taken again between the check and the open: keep waiting.
-            if (file || !isSharingViolation(::GetLastError())) return file;
+            if (file || !isSharingViolation(error)) return file;
         }
-        if (check >= kReleaseChecks) return {};
+        if (check >= kReleaseChecks) {
+            error = ERROR_SHARING_VIOLATION;
+            return {};
+        }
         ::Sleep(kReleaseCheckIntervalMs);
     }
 }
@@ -129,19 +149,55 @@ std::string TMyThread::Post(const std::string& url, HANDLE file) {
     settings.maxBodyBytes = kMaxReplyBytes;
     HttpClient client(settings);
     const MultipartUpload part{kFilePartName, job_.localFile, contentTypeForFile(job_.localFile), file};
-    const std::vector<std::uint8_t> reply = client.postMultipart(url, {}, &part);
+    // The bytes of the request body go to the main window's progress bar;
+    // the reply's own progress that follows is not shown.
+    const HWND progressWindow = progressWindow_;
+    std::uint64_t bodyBytes = 0;
+    std::uint64_t sentBytes = 0;
+    bool bodySent = false;
+    TransferProgress progress;
+    progress.begin = [&](std::uint64_t expected) {
+        if (bodyBytes || bodySent) return;
+        bodyBytes = expected;
+        postUploadProgress(progressWindow, kUploadProgressBegin, expected);
+    };
+    progress.work = [&](std::uint64_t sent) {
+        if (bodySent) return;
+        bodySent = sent >= bodyBytes;
+        sentBytes = sent;
+        postUploadProgress(progressWindow, kUploadProgressWork, sent);
+    };
+    // How far the body got tells a broken line from a server that refused.
+    auto logProgress = [&] {
+        helpdesk::log("upload: " + std::to_string(sentBytes) + " of " + std::to_string(bodyBytes) + " bytes sent");
+    };
+    std::vector<std::uint8_t> reply;
+    try {
+        reply = client.postMultipart(url, {}, &part, progress);
+    } catch (const HttpError&) {
+        logProgress();
+        throw;
+    }
+    logProgress();
     return std::string(reply.begin(), reply.end());
 }
 
 // Every window of ours is hidden while an upload runs: the box comes to the front.
-void TMyThread::FailWithBox(const wchar_t* text) {
-    helpdesk::showRunEndingBox(nullptr, uploadFailureText(text, job_.localFile), kUploadBoxCaption,
+void TMyThread::FailWithBox(const wchar_t* text, const std::string& gbkReason) {
+    HideProgress();
+    const std::wstring lead = gbkReason.empty() ? std::wstring(text) : text + (L"\n" + gbkToWide(gbkReason));
+    helpdesk::showRunEndingBox(nullptr, uploadFailureText(lead.c_str(), job_.localFile), kUploadBoxCaption,
                                MB_OK | MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST);
     CloseMainWindow();
 }
 
 void TMyThread::ShowAlert(const std::string& alertText) {
+    HideProgress();
     UiThreadCalls::run(uiCalls_, [&] { observer_.ShowUploadAlert(alertText); });
+}
+
+void TMyThread::HideProgress() {
+    UiThreadCalls::run(uiCalls_, [&] { observer_.HideUploadProgress(); });
 }
 
 void TMyThread::CloseMainWindow() {

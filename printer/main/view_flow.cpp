@@ -12,6 +12,7 @@
 #include "core/dangerous_types.h"
 #include "hosting/frmPrivew.h"
 #include "hosting/frm_WriteRead_bar.h"
+#include "hosting/office_suite.h"
 #include "main/frm_Main.h"
 #include "support/win32/helpdesk_log.h"
 #include "support/win32/win_error.h"
@@ -21,6 +22,37 @@ namespace orvo {
 namespace {
 
 constexpr DWORD kViewerWaitStepMs = 100;
+// How long an outside viewer is given to close when asked.
+constexpr DWORD kViewerCloseWaitMs = 4000;
+
+// Posts WM_CLOSE to the process's visible top-level windows, as their close
+// boxes would: the program can still ask about unsaved work.
+void askProcessWindowsToClose(DWORD processId) {
+    ::EnumWindows(
+        [](HWND window, LPARAM lp) WINAPI -> BOOL {
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(window, &owner);
+            if (owner == static_cast<DWORD>(lp) && ::IsWindowVisible(window) && !::GetWindow(window, GW_OWNER))
+                ::PostMessageW(window, WM_CLOSE, 0, 0);
+            return TRUE;
+        },
+        static_cast<LPARAM>(processId));
+}
+
+// Waits up to timeoutMs for the process to end, serving only the messages
+// other threads send meanwhile, so nothing else starts.
+void waitForProcessEnd(HANDLE process, DWORD timeoutMs) {
+    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    for (;;) {
+        const ULONGLONG now = ::GetTickCount64();
+        if (now >= deadline) return;
+        const DWORD r = ::MsgWaitForMultipleObjectsEx(1, &process, static_cast<DWORD>(deadline - now), QS_SENDMESSAGE,
+                                                      MWMO_INPUTAVAILABLE);
+        if (r != WAIT_OBJECT_0 + 1) return;
+        MSG msg;
+        ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
 
 // Our own list, and whatever the shell knows to be dangerous besides.
 bool isDangerousType(const std::string& extension) {
@@ -48,6 +80,10 @@ bool TfrmMain::RefuseDangerousType(const ReportRequest& request) {
 }
 
 void TfrmMain::PreviewWordReport(ReportRequest& request) {
+    if (!confirmOfficeInstalled(hwnd(), OfficeApp::Writer)) {
+        Close();
+        return;
+    }
     const bool docx = request.FFileExt == ".docx";
     if (!PrepareReport(request, docx)) return;
     if (!frm_Priview) frm_Priview = std::make_unique<Tfrm_Priview>();
@@ -102,6 +138,17 @@ bool TfrmMain::OpenWithAssociatedProgram(const std::string& path) {
         if (app->terminated()) break;
     }
     return true;
+}
+
+void TfrmMain::CloseViewer() {
+    // The viewer may be a program the user also works in (a reused Excel
+    // with other workbooks open): it is asked to close, so it can ask about
+    // unsaved work, and never forced. One still running after the wait is
+    // left open.
+    UniqueHandle viewer = std::move(FViewerProcess);
+    if (!viewer || ::WaitForSingleObject(viewer.get(), 0) != WAIT_TIMEOUT) return;
+    askProcessWindowsToClose(::GetProcessId(viewer.get()));
+    waitForProcessEnd(viewer.get(), kViewerCloseWaitMs);
 }
 
 void TfrmMain::ClosePreviewDocument() {

@@ -1,5 +1,6 @@
 // Sign and edit modes after the dispatch: the seal window opens the document
 // in a Word of the program's own, and the main window steps aside.
+#include "hosting/office_suite.h"
 #include "main/frm_Main.h"
 #include "seals/WordAuto.h"
 
@@ -11,11 +12,15 @@ TfrmWord& TfrmMain::sealWindow() {
 }
 
 void TfrmMain::OpenDocumentForSealing(const ReportRequest& request) {
+    if (!confirmOfficeInstalled(hwnd(), OfficeApp::Writer)) {
+        Close();
+        return;
+    }
     TfrmWord& seals = sealWindow();
     seals.DocumentPath = request.FLocalFile;
     // In sign mode the request's third item is the seal list's address.
     seals.SealListUrl = request.FFileType;
-    seals.StartWordLink();
+    if (!seals.StartWordLink()) return;
     // When Word cannot open the file the strip still shows: closing it or
     // "上 传" ends the run.
     seals.OpenDocument(request.FLocalFile, false);
@@ -24,10 +29,14 @@ void TfrmMain::OpenDocumentForSealing(const ReportRequest& request) {
 }
 
 void TfrmMain::OpenReportForEditing(const ReportRequest& request) {
+    if (!confirmOfficeInstalled(hwnd(), OfficeApp::Writer)) {
+        Close();
+        return;
+    }
     TfrmWord& seals = sealWindow();
     seals.Mode = "Edit";
     seals.DocumentPath = request.FLocalFile;
-    seals.StartWordLink();
+    if (!seals.StartWordLink()) return;
     if (!seals.OpenDocument(request.FLocalFile, request.FFileType == "1")) {
         // No Word and no window would be left to end the run: end it now.
         // The downloaded copy stays where it is.

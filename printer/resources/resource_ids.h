@@ -22,3 +22,12 @@
 #define IDR_PNG_BAR_CLOSE_NORMAL 120
 #define IDR_PNG_BAR_CLOSE_PRESSED 121
 #define IDR_PNG_BAR_CLOSE_RELEASED 122
+
+// The question before the first contact with servers no list trusts.
+#define IDD_TRUST_SERVERS 200
+#define IDC_TRUST_PROMPT 201
+#define IDC_TRUST_SERVER_LIST 202
+#define IDC_TRUST_ADVICE 203
+#define IDC_TRUST_REMEMBER 204
+#define IDC_TRUST_ALLOW 205
+// 拒绝 is IDCANCEL, so Esc and the close box refuse too.

@@ -21,13 +21,19 @@ namespace {
 
 constexpr int kLeft = 20, kTop = 160, kWidth = 118, kHeight = 306;
 constexpr int kAlertWidth = 500, kAlertHeight = 150;
+constexpr int kAlertLabelTop = 40, kAlertLabelHeight = 48;
 constexpr int kDragStripHeight = 9;
 constexpr int kRowHeight = 100;
 constexpr unsigned kReadTimeoutMs = 5000;
+// How often Word is looked at while the run waits for it: a Word that has
+// died raises no Quit, and the run must not wait for ever without a window.
+constexpr UINT_PTR kWatchWordTimer = 1;
+constexpr UINT kWatchWordIntervalMs = 1000;
 constexpr Rgb kBorder{128, 128, 128};
 constexpr Rgb kDragStrip{160, 160, 160};
 constexpr wchar_t kFontFace[] = L"微软雅黑";
 constexpr wchar_t kSealHint[] = L"请选择印章并进行盖章";
+constexpr wchar_t kWordCaption[] = L"orvo ZUN!";
 
 // Word's constants for pasting a seal.
 constexpr int kWdCharacter = 1, kWdExtend = 1;
@@ -40,8 +46,11 @@ Rgb buttonFace() {
     return Rgb{GetRValue(face), GetGValue(face), GetBValue(face)};
 }
 
-void showSealLoadFailure(HWND owner) {
-    ::MessageBoxW(owner, L"无法读取印章文件，请重新打开。", L"同步错误", MB_OK | MB_ICONERROR);
+// reason: GBK, said on a line of its own when there is one worth telling.
+void showSealLoadFailure(HWND owner, const std::string& reason = {}) {
+    std::wstring text = L"无法读取印章文件，请重新打开。";
+    if (!reason.empty()) text += L"\n" + gbkToWide(reason);
+    ::MessageBoxW(owner, text.c_str(), L"同步错误", MB_OK | MB_ICONERROR);
 }
 
 // The clipboard while another program may hold it for a moment.
@@ -128,7 +137,7 @@ TfrmWord::TfrmWord(SealHost& host) : main_(host) {
     Label::Style alert{Rgb{30, 30, 30}, buttonFace()};
     alert.autoSize = false;
     alert.centered = true;
-    Label_Alert.create(place(self, ctl::Label_Alert, 2, 40, kWidth - 4, 48, false), L"",
+    Label_Alert.create(place(self, ctl::Label_Alert, 2, kAlertLabelTop, kWidth - 4, kAlertLabelHeight, false), L"",
                        alertFont_.get(), alert);
 
     hints_.create(self, nullptr);
@@ -175,6 +184,26 @@ void TfrmWord::FormShow() {
 
 void TfrmWord::Close() { FormClose(); }
 
+void TfrmWord::BringWordToFront() {
+    if (!WordLink) return;
+    // Word's window is the one that carries the caption given to it.
+    struct Search {
+        const wchar_t* caption;
+        HWND found = nullptr;
+    } search{kWordCaption};
+    ::EnumWindows(
+        [](HWND window, LPARAM lp) WINAPI -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lp);
+            wchar_t title[256] = {};
+            ::GetWindowTextW(window, title, 256);
+            if (!::IsWindowVisible(window) || !wcsstr(title, s->caption)) return TRUE;
+            s->found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    if (search.found) bringWindowToFront(search.found);
+}
+
 void TfrmWord::CloseByUser() {
     // Closing the alert view is its "关 闭".
     if (alertShown_) {
@@ -183,6 +212,7 @@ void TfrmWord::CloseByUser() {
     }
     // The strip closed by the user: decide as after Word's quit, so the run
     // does not go on with no window left.
+    if (!SaveOrDiscardChanges()) return;
     FormClose();
     FinishDocument();
 }
@@ -208,7 +238,27 @@ void TfrmWord::FlatSpeedButton1Click() {
     PasteSeal();
 }
 
-void TfrmWord::FlatSpeedButton2Click() { FinishDocument(); }
+void TfrmWord::FlatSpeedButton2Click() {
+    if (SaveOrDiscardChanges()) FinishDocument();
+}
+
+bool TfrmWord::SaveOrDiscardChanges() {
+    if (!WordLink) return true;
+    Dispatch word(ComPtr<IDispatch>(WordLink->WordApp()));
+    try {
+        const UniqueVariant saved = word.object(L"ActiveDocument").get(L"Saved");
+        if (saved.get()->vt != VT_BOOL || saved.get()->boolVal != VARIANT_FALSE) return true;
+    } catch (const std::exception&) {
+        return true;  // no document, or no Word: nothing to lose
+    }
+    // Word quits without saving: unsaved stamps would be lost unseen.
+    const int answer = ::MessageBoxW(hwnd(), L"文档已修改但尚未保存。是否保存后上传？", kApplicationTitle,
+                                     MB_YESNOCANCEL | MB_ICONQUESTION);
+    // Word quit while the question was open: its quit has decided already.
+    if (!WordLink || answer == IDCANCEL) return false;
+    if (answer == IDYES) word.object(L"ActiveDocument").call(L"Save");
+    return true;
+}
 
 void TfrmWord::Btn_OKClick() { main_.Close(); }
 
@@ -216,10 +266,20 @@ void TfrmWord::DocumentOpened() { SetTrackRevisions(); }
 
 // ---- Word
 
-void TfrmWord::StartWordLink() {
-    if (WordLink) return;
+bool TfrmWord::StartWordLink() {
+    if (WordLink) return true;
     auto link = std::make_unique<TWordObject>();
-    link->SetCaption("orvo ZUN!");
+    if (!link->EventsConnected()) {
+        // Without Word's Quit the run could never tell when the user is
+        // done, nor upload what was saved: say so and end now.
+        link.reset();
+        helpdesk::log("word: its events could not be connected");
+        helpdesk::showRunEndingBox(hwnd(), L"无法接收 Word 的通知，不能得知文档何时编辑完毕。程序将退出。",
+                                   kApplicationTitle, MB_OK | MB_ICONERROR);
+        main_.Close();
+        return false;
+    }
+    link->SetCaption(wideToGbk(kWordCaption));
     link->SetVisible(true);
     link->SetOnQuit([this](TWordObject*) { guardEvent(hwnd(), [this] { WordQuit(); }); });
     link->SetOnDocumentChange(nullptr);
@@ -227,12 +287,29 @@ void TfrmWord::StartWordLink() {
     link->SetOnDocumentOpen([this](TWordObject*) { guardEvent(hwnd(), [this] { DocumentOpened(); }); });
     link->SetOnDocumentClose(nullptr);
     WordLink = std::move(link);
+    ::SetTimer(hwnd(), kWatchWordTimer, kWatchWordIntervalMs, nullptr);
+    return true;
+}
+
+void TfrmWord::WatchWord() {
+    // The look at Word is a call into it, which may pump messages while a
+    // busy Word answers: one look at a time.
+    if (!WordLink || finishing_ || watching_) return;
+    watching_ = true;
+    const bool running = WordLink->StillRunning();
+    watching_ = false;
+    // Gone, as after a crash: decide as its Quit would have.
+    if (!running && WordLink) {
+        helpdesk::log("word: gone without quitting");
+        FinishDocument();
+    }
 }
 
 void TfrmWord::EndWordLink() noexcept {
     // The reference is cleared first, so nothing can end the link twice.
     std::unique_ptr<TWordObject> link = std::move(WordLink);
     if (!link) return;
+    ::KillTimer(hwnd(), kWatchWordTimer);
     // Word may raise Quit while the link asks it to quit: that is no user's
     // quit and starts no decision.
     endingLink_ = true;
@@ -241,7 +318,9 @@ void TfrmWord::EndWordLink() noexcept {
 }
 
 void TfrmWord::WordQuit() {
-    if (!endingLink_) FinishDocument();
+    if (endingLink_) return;
+    helpdesk::log("word: quit");
+    FinishDocument();
 }
 
 bool TfrmWord::OpenDocument(const std::string& path, bool trackRevisions) {
@@ -329,13 +408,15 @@ void TfrmWord::LoadSeals() {
         return;  // the program is ending
     } catch (const HttpError& e) {
         helpdesk::log("seal list: " + httpFailureForLog(e));
-        showSealLoadFailure(hwnd());
+        showSealLoadFailure(hwnd(), e.kind() == HttpError::Kind::Insecure ? e.what() : "");
         return;
     } catch (const std::exception&) {
         // A failed download, a reply that is no seal list, a picture that is
-        // no JPEG: the grid keeps what it shows.
+        // no JPEG: the grid keeps what it shows. Once the window has become
+        // the alert view the seals are not needed any more, and no box may
+        // cover the outcome it shows.
         helpdesk::log("seal list: not a seal list, or a picture that is not a JPEG");
-        showSealLoadFailure(hwnd());
+        if (!alertShown_) showSealLoadFailure(hwnd());
         return;
     }
     helpdesk::log("seal list: ok, " + std::to_string(loaded.size()) + " seals");
@@ -352,18 +433,45 @@ void TfrmWord::ShowAlert() {
     Label_Alert.setVisible(true);
     DrawGrid1.setVisible(false);
     FlatSpeedButton1.setVisible(false);
-    const int width = dp(kAlertWidth), height = dp(kAlertHeight);
     Label_Alert.setCaption(AlertText);
-    const RECT label = Label_Alert.bounds();
-    Label_Alert.setBounds(dp(2), dp(40), width - dp(4), label.bottom - label.top);
+    // The view grows to show every line of a long text (a server's message,
+    // a path), within the work area.
+    RECT workArea{};
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0);
+    const int areaWidth = workArea.right - workArea.left, areaHeight = workArea.bottom - workArea.top;
+    const int above = dp(kAlertLabelTop), below = dp(kAlertHeight) - dp(kAlertLabelTop) - dp(kAlertLabelHeight);
+    int width = std::min(dp(kAlertWidth), areaWidth);
+    int labelHeight = std::max(dp(kAlertLabelHeight), alertTextHeight(width - dp(4)));
+    if (above + labelHeight + below > areaHeight && width < areaWidth) {
+        width = areaWidth;
+        labelHeight = std::max(dp(kAlertLabelHeight), alertTextHeight(width - dp(4)));
+    }
+    const int height = std::min(above + labelHeight + below, std::max(areaHeight, dp(kAlertHeight)));
+    labelHeight = height - above - below;
+    Label_Alert.setBounds(dp(2), above, width - dp(4), labelHeight);
     const RECT button = Btn_OK.bounds();
     const int buttonWidth = button.right - button.left;
     Btn_OK.setBounds((width - buttonWidth) / 2, height - dp(50), buttonWidth, button.bottom - button.top);
-    const int left = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-    const int top = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+    // Centred on the screen, and moved into the work area when it reaches
+    // under the task bar.
+    const int left = std::clamp<int>((::GetSystemMetrics(SM_CXSCREEN) - width) / 2, workArea.left,
+                                     std::max<int>(workArea.left, workArea.right - width));
+    const int top = std::clamp<int>((::GetSystemMetrics(SM_CYSCREEN) - height) / 2, workArea.top,
+                                    std::max<int>(workArea.top, workArea.bottom - height));
     ::SetWindowPos(hwnd(), nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
     ::InvalidateRect(hwnd(), nullptr, TRUE);
     Show();
+}
+
+int TfrmWord::alertTextHeight(int width) const {
+    const std::wstring text = gbkToWide(AlertText);
+    WindowDc dc(Label_Alert.hwnd());
+    SelectObjectScope select(dc.get(), alertFont_.get());
+    RECT rc{0, 0, width, 0};
+    // As the centred label draws it.
+    ::DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &rc,
+                DT_CALCRECT | DT_CENTER | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
+    return rc.bottom - rc.top;
 }
 
 // ---- Painting and messages
@@ -392,6 +500,10 @@ LRESULT TfrmWord::onMessage(UINT msg, WPARAM wp, LPARAM lp) {
     }
     case WM_SIZE:
         ::InvalidateRect(hwnd(), nullptr, TRUE);
+        return 0;
+    case WM_TIMER:
+        if (wp != kWatchWordTimer) return defaultProc(msg, wp, lp);
+        guardEvent(hwnd(), [this] { WatchWord(); });
         return 0;
     case WM_LBUTTONDOWN:
         // The form and both shapes (painted on it) move the window.

@@ -36,8 +36,10 @@ public:
     std::string SealListUrl;   // GBK; empty in edit mode
 
     // ---- Operations
-    // Starts Word with this window's handlers, unless the link exists.
-    void StartWordLink();
+    // Starts Word with this window's handlers, unless the link exists, and
+    // watches it from then on. When Word's events cannot be connected the
+    // user is told, the program ends, and the result is false.
+    bool StartWordLink();
     // Opens the document in Word, taking its stamp first. When Word cannot
     // open it the user is told, the link ends, and the result is false.
     bool OpenDocument(const std::string& path, bool trackRevisions);
@@ -50,6 +52,8 @@ public:
     void Show();
     // Ends the Word link and hides the window.
     void Close();
+    // Word's window, while the link runs, comes to the front.
+    void BringWordToFront();
 
     // ---- Controls
     SealGrid DrawGrid1;
@@ -79,16 +83,23 @@ private:
     void DrawGrid1SelectCell(int row);
     void FlatSpeedButton1Click();
     void FlatSpeedButton2Click();
+    // Before Word is made to quit without saving: asks about unsaved
+    // changes. 是 saves them; false for 取消, when nothing must happen.
+    bool SaveOrDiscardChanges();
     void Btn_OKClick();
     void DocumentOpened();
     // Word's Quit: the user has quit Word.
     void WordQuit();
+    // The timer's look at Word: a Word that has died ends the wait.
+    void WatchWord();
 
     void LoadSeals();
     void PasteSeal();
     void EndWordLink() noexcept;
     void SetTrackRevisions();
     void paintShapes(HDC dc);
+    // The height AlertText takes in the alert label at this width.
+    int alertTextHeight(int width) const;
 
     SealHost& main_;
     std::unique_ptr<TWordObject> WordLink;
@@ -98,6 +109,7 @@ private:
     // Set while the window ends the link itself.
     bool endingLink_ = false;
     bool alertShown_ = false;
+    bool watching_ = false;
     UniqueFont font_;
     UniqueFont alertFont_;
     UniqueBrush background_;

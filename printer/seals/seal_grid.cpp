@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "support/portable/picture_fit.h"
 #include "support/ui/window.h"
 
 namespace orvo {
@@ -73,7 +74,14 @@ void SealGrid::drawCell(HDC dc, RECT cell, int row, bool selected) const {
     const int inset = Window::dp(kInset);
     RECT inner{cell.left + inset, cell.top + inset, cell.right - inset, cell.bottom - inset};
     fillRect(dc, cell, selected ? kSelected : kBackground);
-    drawBitmap(dc, (*pictures_)[static_cast<size_t>(row)], inner, kBackground.ref());
+    fillRect(dc, inner, kBackground);
+    // Stretched to the cell, a round seal would look oval: it keeps its
+    // shape, as it will have in the document.
+    const Bitmap32& picture = (*pictures_)[static_cast<size_t>(row)];
+    const PlacedBox fitted = fitPicture(picture.width, picture.height,
+                                        {inner.left, inner.top, inner.right - inner.left, inner.bottom - inner.top});
+    drawBitmap(dc, picture, RECT{fitted.left, fitted.top, fitted.left + fitted.width, fitted.top + fitted.height},
+               kBackground.ref());
     frameRect(dc, selected ? cell : inner, kFrame);
 }
 

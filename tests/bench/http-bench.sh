@@ -5,6 +5,9 @@
 # must), three rounds each. Then the upload of a file of the same size: the
 # upload worker's steps (hash, then the multipart POST) against a plain
 # WinHTTP POST of the file's bytes. Prints throughput and peak working set.
+# The download is measured over https too (the TLS port, certificate from
+# the test CA), with the plain loops on the client's TLS settings, and the
+# client's mean throughput as a share of the plain store loop's.
 #   tests/bench/http-bench.sh [BYTES] [ROUNDS]
 set -eu
 repo="$(cd "$(dirname "$0")/../.." && pwd)"
@@ -17,15 +20,25 @@ build="${ORVO_BUILD_DIR:-$ORVO_WIN_BUILD}"
 cmake --build "$build" --target http_bench upload_bench -j2 >/dev/null
 bash tests/harness/start-services.sh >/dev/null
 . tests/harness/env.sh
-url="http://127.0.0.1:$ORVO_WEB_PORT/gen/$bytes/report.doc"
 out="$(mktemp "$ORVO_TEST_ROOT/bench.XXXXXX")"
-echo "report: $bytes bytes ($url)"
-for round in $(seq "$rounds"); do
-    for mode in plain plain-store client; do
-        wine "$build/tests/http_bench.exe" "$mode" "$url" >"$out" 2>&1 </dev/null || { cat "$out"; exit 1; }
-        tr -d '\r' <"$out"
+results="$(mktemp "$ORVO_TEST_ROOT/bench.XXXXXX")"
+for url in "http://127.0.0.1:$ORVO_WEB_PORT/gen/$bytes/report.doc" \
+           "https://localhost:$ORVO_WEB_TLS_PORT/gen/$bytes/report.doc"; do
+    echo "report: $bytes bytes ($url)"
+    : >"$results"
+    for round in $(seq "$rounds"); do
+        # Every other round in reverse: on a busy machine the load drifts.
+        modes="plain plain-store client"
+        [ $((round % 2)) = 0 ] && modes="client plain-store plain"
+        for mode in $modes; do
+            wine "$build/tests/http_bench.exe" "$mode" "$url" >"$out" 2>&1 </dev/null || { cat "$out"; exit 1; }
+            tr -d '\r' <"$out" | tee -a "$results"
+        done
     done
+    awk '$1 == "plain-store" { p += $8; np++ } $1 == "client" { c += $8; nc++ }
+         END { if (np && nc) printf "client / plain-store: %.1f / %.1f MB/s = %.2f x\n", c / nc, p / np, (c / nc) / (p / np) }' "$results"
 done
+rm -f "$results"
 document="$ORVO_TEST_ROOT/bench-upload.doc"
 head -c "$bytes" /dev/urandom >"$document"
 echo "upload: $bytes bytes ($document)"

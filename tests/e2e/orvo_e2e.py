@@ -63,7 +63,23 @@ PROGRAM = BUILD_DIR / "printer" / "orvo_Printer.exe"
 UIDRIVER = BUILD_DIR / "tests" / "uidriver.exe"
 WEB_PORT = int(ENV.get("ORVO_WEB_PORT", "18080"))
 WEB = f"http://127.0.0.1:{WEB_PORT}"
+WEB_TLS_PORT = int(ENV.get("ORVO_WEB_TLS_PORT", "18443"))
+# The TLS port by the name on its certificates (Wine's name check never
+# passes an IP address).
+SECURE_WEB = f"https://localhost:{WEB_TLS_PORT}"
 TEST_ROOT = Path(ENV.get("ORVO_TEST_ROOT", "/tmp/orvo-test"))
+
+
+# The machine's list of trusted servers. The harness trusts the test web
+# server there; a test that points a link elsewhere trusts that server too.
+MACHINE_SERVERS = r"HKLM\Software\Policies\orvo\TrustedServers"
+
+
+def wine_reg(*args):
+    """Runs Wine's reg.exe (the 64-bit one of the test prefix); answers its exit code."""
+    with tempfile.TemporaryFile() as out:
+        return subprocess.run(["wine", "reg", *map(str, args)], stdout=out, stderr=out, stdin=subprocess.DEVNULL,
+                              env=ENV, timeout=60).returncode
 
 
 def wine_path(path):
@@ -84,6 +100,9 @@ class UiDriver:
         # Selection added to every call: which process's windows the test
         # looks at, so that other programs on the same display never answer.
         self.scope = []
+        # The desktop whose windows it looks at: None for the default one, or
+        # the name of a Wine virtual desktop the programs run on.
+        self.desktop = None
 
     def __call__(self, command, *args, timeout_ms=5000, check=True, scoped=True):
         self.calls += 1
@@ -91,6 +110,7 @@ class UiDriver:
         log = self.workdir / f"uidriver-{self.calls}.log"
         argv = ["wine", str(UIDRIVER), "--out", wine_path(out), command, "--timeout", str(timeout_ms)]
         argv += [str(a) for a in args] + (self.scope if scoped else [])
+        argv += ["--desktop", self.desktop] if self.desktop else []
         with open(log, "wb") as sink:
             proc = subprocess.run(argv, stdout=sink, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL,
                                   env=ENV, timeout=timeout_ms / 1000 + 20)
@@ -147,11 +167,14 @@ class Program:
     reads only the first): the UI driver finds this run's windows by it, even
     when other programs share the display."""
 
-    def __init__(self, workdir, request=None, exe=PROGRAM, env=None):
-        """env: variables added to the harness environment for this run only."""
+    def __init__(self, workdir, request=None, exe=PROGRAM, env=None, desktop=None):
+        """env: variables added to the harness environment for this run only.
+        desktop: "NAME,WIDTHxHEIGHT" runs it on that Wine virtual desktop,
+        where windows get title bars and can be maximised as on Windows."""
         self.log_path = Path(workdir) / f"program-{int(time.time() * 1000)}.log"
         self.tag = None if request is None else f"--e2e-run={uuid.uuid4().hex}"
-        argv = ["wine", str(exe)] + ([] if request is None else [request, self.tag])
+        launcher = ["wine", str(exe)] if desktop is None else ["wine", "explorer", f"/desktop={desktop}", wine_path(exe)]
+        argv = launcher + ([] if request is None else [request, self.tag])
         self.started_at = time.time()
         self._log = open(self.log_path, "wb")
         self.proc = subprocess.Popen(argv, stdout=self._log, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL,
@@ -233,6 +256,14 @@ def reset_web_journal():
         pass
 
 
+def serve_certificate(name):
+    """The certificate the TLS port gives new connections: "localhost" (the
+    good one, back after every journal reset), "selfsigned" or "otherhost"."""
+    req = urllib.request.Request(f"{WEB}/_tls?cert={name}", data=b"", method="POST")
+    with urllib.request.urlopen(req, timeout=10):
+        pass
+
+
 def _build_key():
     cache = BUILD_DIR / "CMakeCache.txt"
     if not cache.exists():
@@ -271,6 +302,36 @@ def wait_until(predicate, timeout, step=0.05, message="condition"):
         time.sleep(step)
 
 
+def make_prefix(kind):
+    """An extra Wine prefix under the test root, made once and kept
+    (tests/harness/make-prefix.sh): "wps" or "none". Its path."""
+    out = subprocess.run(["bash", str(HARNESS / "make-prefix.sh"), kind, str(BUILD_DIR)], env=ENV,
+                         stdout=subprocess.PIPE, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL, timeout=600)
+    text = out.stdout.decode(errors="replace").strip()
+    if out.returncode != 0 or not text:
+        raise AssertionError(f"make-prefix.sh {kind} failed: {text[-2000:]}")
+    return text.splitlines()[-1]
+
+
+class InOtherPrefix:
+    """Mixin for a test class that runs everything (the program, the UI
+    driver, every wine call) in the extra prefix named by PREFIX_KIND, as on
+    another PC; the main prefix is back once the class is done."""
+
+    PREFIX_KIND = None
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        cls._main_prefix = ENV["WINEPREFIX"]
+        ENV["WINEPREFIX"] = make_prefix(cls.PREFIX_KIND)
+
+    @classmethod
+    def tearDownClass(cls):
+        ENV["WINEPREFIX"] = cls._main_prefix
+        super().tearDownClass()
+
+
 class OrvoTestCase(unittest.TestCase):
     """Gives each test a scratch folder, a UI driver and program starts that
     are always ended afterwards."""
@@ -302,6 +363,11 @@ class OrvoTestCase(unittest.TestCase):
         for p in self.programs:
             p.kill()
         self._tmp.cleanup()
+
+    def trust_server(self, origin):
+        """Puts origin on the machine's list of trusted servers for this test."""
+        self.assertEqual(wine_reg("add", MACHINE_SERVERS, "/v", origin, "/t", "REG_SZ", "/d", "", "/f"), 0)
+        self.addCleanup(wine_reg, "delete", MACHINE_SERVERS, "/v", origin, "/f")
 
     def start(self, request=None, exe=PROGRAM, env=None):
         self.ui.expect_new_process()

@@ -90,6 +90,11 @@ FAILURES = {
 
 
 class DownloadFailureTest(FlowTestCase):
+    def setUp(self):
+        super().setUp()
+        # Trusted, so that the refused connection is what the tests meet.
+        self.trust_server(f"http://127.0.0.1:{DEAD_PORT}")
+
     def test_print_buttons_show_the_failure_and_fetch_again_next_time(self):
         for kind, pattern in FAILURES.items():
             with self.subTest(failure=kind):
@@ -142,13 +147,14 @@ class DownloadTest(FlowTestCase):
         size = 3000
         program, window = self.start_on(f"{WEB}/gen/{size}/{token}.txt")
         pid = window["pid"]
-        # Not a compound document: each print ends at the print host's load.
-        for button, text in (("btn_PrintFile", PRINTING), ("btn_Print", READY), ("btn_PrintFile", PRINTING)):
+        # Not a compound document: each print ends at the print host's load,
+        # and the status line says that the print failed, with the box's reason.
+        for button in ("btn_PrintFile", "btn_Print", "btn_PrintFile"):
             self.click(button)
             box = wait_until(lambda: self.box(pid, 1000), 10, message="the load's error box")
             self.assertEqual(box["caption"], APP_TITLE)
             self.ui("press-ok", "--hwnd", box["window"]["hwnd"])
-            self.assertEqual(self.label(), text)
+            self.assertEqual(self.label(), "打印失败：" + box["text"].rstrip("."))
         requests = self.requests_for(token)
         self.assertEqual(len(requests), 1)
         headers = {k.lower(): v for k, v in requests[0]["headers"]}

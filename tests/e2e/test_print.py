@@ -15,7 +15,7 @@ import unittest
 from pathlib import Path
 
 from orvo_e2e import BUILD_DIR, ENV, MAIN_CLASS, TEST_ROOT, WEB, wait_until, wine_path, xdotool
-from test_download import EXPANDED, PRINTING, READY, FlowTestCase, temp_folder
+from test_download import EXPANDED, READY, FlowTestCase, temp_folder
 
 DOCGEN = BUILD_DIR / "tests" / "fakes" / "office" / "fake_office_docgen.exe"
 # Documents a real office suite wrote (see the folder's make.sh).
@@ -67,6 +67,8 @@ def jobs_titled(title):
 
 
 class PrintTestCase(FlowTestCase):
+    web = WEB  # where the documents are served
+
     @classmethod
     def setUpClass(cls):
         super().setUpClass()
@@ -89,7 +91,7 @@ class PrintTestCase(FlowTestCase):
         """A sample document served at the returned address."""
         out = wine(DOCGEN, wine_path(self.web_dir / file_name), *options)
         self.assertEqual(out.returncode, 0, out.stdout.decode(errors="replace"))
-        return f"{WEB}/files/flows/{self.folder}/{file_name}"
+        return f"{self.web}/files/flows/{self.folder}/{file_name}"
 
     def start_printing(self, url, after=""):
         return self.start_on(url + after, env={"ORVO_FAKE_OFFICE_JOURNAL": str(self.journal_path)})
@@ -115,6 +117,12 @@ class PrintTestCase(FlowTestCase):
                 at = lines.index(line, at) + 1
             except ValueError:
                 self.fail(f"{line!r} missing or out of order in:\n" + "\n".join(lines))
+
+    def assertMacrosOffAtEveryOpen(self):
+        """Word and Excel had macros forced off whenever a document opened."""
+        opens = [l for l in self.journal() if l.startswith("AutomationSecurity at open:")]
+        self.assertTrue(opens, "a document was opened")
+        self.assertEqual(set(opens), {"AutomationSecurity at open: 3"})
 
     def wait_jobs(self, title, count=1, timeout=30):
         """The queues of the jobs titled title, once there are count of them."""
@@ -158,9 +166,27 @@ class DirectPrintTest(PrintTestCase):
                 self.assertInOrder([f'Create("{progid}")', loaded, f"OleObject.DoVerb({verb})",
                                     f"{kind}.Application", f"Application.{active}", f"{kind}.PrintOut()",
                                     f'Print("{title}", "Printer_B")'])
-                self.assertEqual(self.label(), PRINTING)
+                self.assertInOrder([f"{kind}.Application", "Application.AutomationSecurity = 3",
+                                    f"OleObject.DoVerb({verb})"])
+                self.assertMacrosOffAtEveryOpen()
+                self.wait_label("已发送到打印机 Printer_B")
                 self.assertIsNone(self.box(window["pid"]))
                 program.kill()
+
+    def test_a_failed_print_says_so_with_the_reason_and_can_be_tried_again(self):
+        stem = self.token("f")
+        url = self.document(stem + ".doc", "--name", stem + "-title")
+        program, window = self.start_on(url, env={"ORVO_FAKE_OFFICE_JOURNAL": str(self.journal_path),
+                                                  "ORVO_FAKE_OFFICE_PRINT_FAILS": "打印机脱机"})
+        for attempt in (1, 2):
+            self.click("btn_PrintFile")
+            self.wait_journal("Document.PrintOut()", attempt)
+            self.wait_label("打印失败：打印机脱机")
+            if attempt == 1:
+                self.ui("pick", "--class", MAIN_CLASS, "FlatComboBox", "--text", "Printer_A")
+        self.assertEqual(jobs_titled(stem + "-title"), [])
+        self.assertIsNone(self.box(window["pid"]))
+        program.kill()
 
     def test_other_extensions_load_but_print_only_through_the_dialog(self):
         # A Word document all the same, under a name that is none of the four
@@ -174,9 +200,10 @@ class DirectPrintTest(PrintTestCase):
                 program, window = self.start_printing(url.replace(".doc", extension))
                 self.click("btn_PrintFile")
                 self.wait_journal("OleObject.DoVerb(-1)")
-                time.sleep(1.5)
+                # Nothing printed, and the status line says so.
+                self.wait_label("打印失败：此类文件不能直接打印")
+                time.sleep(1)
                 self.assertFalse([l for l in self.journal() if "PrintOut" in l or l.startswith("Print(")])
-                self.assertEqual(self.label(), PRINTING)
                 self.assertIsNone(self.box(window["pid"]))
                 # Print with set-up reaches the application's dialog and prints.
                 self.click("btn_Print")
@@ -218,7 +245,7 @@ class GenuineDocumentTest(PrintTestCase):
                 pdf = next(PDF_DIR.glob(f"{title}*-job_{number}.pdf"))
                 text = subprocess.run(["pdftotext", str(pdf), "-"], stdout=subprocess.PIPE, timeout=20).stdout.decode()
                 self.assertIn(body, text)
-                self.assertEqual(self.label(), PRINTING)
+                self.assertEqual(self.label(), "已发送到打印机 Printer_B")
                 self.assertIsNone(self.box(window["pid"]))
                 program.kill()
 

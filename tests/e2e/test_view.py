@@ -168,11 +168,11 @@ class AssociatedViewerTest(ViewTestCase):
         super().setUp()
         self.viewer_journal = self.workdir / "viewer-journal.log"
 
-    def open_text_report(self):
+    def open_text_report(self, env=None):
         stem = self.token("t")
         (self.web_dir / (stem + ".txt")).write_text("a plain text report\r\n", encoding="ascii")
         program = self.start_viewing(f"{WEB}/files/flows/{self.folder}/{stem}.txt",
-                                     env={"ORVO_FAKE_VIEWER_JOURNAL": str(self.viewer_journal)})
+                                     env=dict({"ORVO_FAKE_VIEWER_JOURNAL": str(self.viewer_journal)}, **(env or {})))
         line = wait_until(lambda: self.viewer_journal.exists() and self.viewer_journal.read_text(), 20,
                           message="the viewer's start")
         m = re.match(r"open (.*) show=(\d+) pid=(\d+)$", line.strip())
@@ -202,11 +202,26 @@ class AssociatedViewerTest(ViewTestCase):
         self.assertEnds(program, 15)
         self.ui("wait-gone", "--hwnd", viewer["hwnd"], timeout_ms=10000, scoped=False)
 
+    def test_bar_button_lets_a_viewer_with_unsaved_work_ask_and_never_forces_it(self):
+        program, _, _, viewer = self.open_text_report(env={"ORVO_FAKE_VIEWER_ASK": "1"})
+        self.ui("click", "--class", BAR, "ImgBtn1")
+        # The viewer asks its question; we end after a few seconds without it.
+        box = self.ui("msgbox", "--pid", viewer["pid"], "--visible", timeout_ms=10000, scoped=False)
+        self.assertEqual(box["text"], "是否保存对文件的更改？")
+        self.assertEnds(program, 15)
+        time.sleep(0.5)
+        self.assertTrue(self.ui("find", "--hwnd", viewer["hwnd"], timeout_ms=0, scoped=False)["window"]["visible"])
+        # The user answers 否: the viewer closes itself.
+        self.ui("click", "--hwnd", box["window"]["hwnd"], "--command", "7", scoped=False)
+        self.ui("wait-gone", "--hwnd", viewer["hwnd"], timeout_ms=10000, scoped=False)
+
 
 class DangerousTypeTest(ViewTestCase):
     def test_types_that_would_run_are_refused_before_the_download(self):
-        for extension in (".bat", ".CMD"):
+        # Scripts, and an Office type that carries macros.
+        for extension in (".bat", ".CMD", ".xlsm", ".pyw"):
             with self.subTest(extension=extension):
+                copies = self.stamped_copies(extension)
                 stem = self.token("d")
                 marker = self.workdir / f"{stem}.marker"
                 (self.web_dir / (stem + extension)).write_bytes(
@@ -220,6 +235,7 @@ class DangerousTypeTest(ViewTestCase):
                 time.sleep(1)
                 self.assertFalse(marker.exists())
                 self.assertFalse(self.requests_for(stem), "nothing is downloaded")
+                self.assertEqual(self.stamped_copies(extension), copies, "nothing is written")
                 lingering = subprocess.run(["pgrep", "-f", stem], stdout=subprocess.PIPE).stdout.split()
                 self.assertFalse(lingering, "no process runs the report")
 

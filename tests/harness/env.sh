@@ -10,6 +10,12 @@ export DISPLAY="${ORVO_DISPLAY:-:97}"
 export LANG=zh_CN.UTF-8
 export LC_ALL=zh_CN.UTF-8
 export ORVO_WEB_PORT="${ORVO_WEB_PORT:-18080}"
+export ORVO_WEB_TLS_PORT="${ORVO_WEB_TLS_PORT:-18443}"
+# The test CA and the TLS port's certificates, made by start-services.sh.
+ORVO_TLS_DIR="$ORVO_TEST_ROOT/tls"
+# The test CA in the host's store (Wine's WinHTTP trusts that store), named
+# after this test root: several roots may be in use on one machine at once.
+ORVO_CA_INSTALLED="/usr/local/share/ca-certificates/orvo-test-$(printf '%s' "$ORVO_TEST_ROOT" | md5sum | cut -c1-12).crt"
 mkdir -p "$ORVO_TEST_ROOT"
 
 # Whether this machine runs 32-bit programs under Wine: that needs wine32 and

@@ -65,23 +65,87 @@ start_wine() {
         >>"$ORVO_TEST_ROOT/warmup.log" 2>&1 || true
 }
 
+# A test CA and the certificates the TLS port serves: localhost.pem (signed
+# by the CA), selfsigned.pem and otherhost.pem (signed by the CA, for another
+# name). The program checks revocation (a certificate whose status cannot be
+# learnt fails under Wine), so the CA's certificates name its revocation list
+# (empty), which the test web server serves on its plain port (/_tls/ca.crl).
+# Made once per test root and web port; the CA goes into the host's store.
+make_certificates() {
+    local d="$ORVO_TLS_DIR"
+    local crl="http://127.0.0.1:$ORVO_WEB_PORT/_tls/ca.crl"
+    if [ ! -s "$d/ca.crl" ] || [ "$(cat "$d/crl-url" 2>/dev/null)" != "$crl" ]; then
+        log "making the test CA and certificates in $d"
+        rm -rf "$d" && mkdir -p "$d"
+        (
+            cd "$d"
+            ossl() { openssl "$@" >>openssl.log 2>&1; }
+            ossl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.crt -days 365 \
+                -subj "/CN=orvo test CA $(basename "$ORVO_CA_INSTALLED" .crt)" \
+                -addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign,cRLSign
+            printf '[ca]\ndefault_ca=test\n[test]\ndatabase=index.txt\ncrlnumber=crlnumber\ndefault_md=sha256\ndefault_crl_days=365\ncertificate=ca.crt\nprivate_key=ca.key\n' >ca.cnf
+            : >index.txt
+            echo 01 >crlnumber
+            leaf() {  # leaf NAME HOST: NAME.pem for HOST, signed by the CA
+                ossl req -newkey rsa:2048 -nodes -keyout "$1.key" -out "$1.csr" -subj "/CN=$2"
+                printf 'subjectAltName=DNS:%s\nextendedKeyUsage=serverAuth\nbasicConstraints=CA:FALSE\ncrlDistributionPoints=URI:%s\n' \
+                    "$2" "$crl" >"$1.ext"
+                ossl x509 -req -in "$1.csr" -CA ca.crt -CAkey ca.key -CAcreateserial -days 365 -sha256 \
+                    -extfile "$1.ext" -out "$1.crt"
+                cat "$1.crt" "$1.key" >"$1.pem"
+            }
+            leaf localhost localhost
+            leaf otherhost other.example
+            ossl ca -config ca.cnf -gencrl -out ca.crl.pem
+            ossl crl -in ca.crl.pem -outform DER -out ca.crl
+            ossl req -x509 -newkey rsa:2048 -nodes -keyout selfsigned.key -out selfsigned.crt -days 365 \
+                -subj "/CN=localhost" -addext subjectAltName=DNS:localhost
+            cat selfsigned.crt selfsigned.key >selfsigned.pem
+            echo "$crl" >crl-url
+        ) || { log "openssl failed: see $d/openssl.log"; exit 1; }
+    fi
+    if ! cmp -s "$d/ca.crt" "$ORVO_CA_INSTALLED"; then
+        cp "$d/ca.crt" "$ORVO_CA_INSTALLED"
+        # Other test roots update the store too: one at a time.
+        flock /tmp/orvo-ca-store.lock update-ca-certificates >"$ORVO_TEST_ROOT/update-ca.log" 2>&1 ||
+            { log "update-ca-certificates failed: see $ORVO_TEST_ROOT/update-ca.log"; exit 1; }
+    fi
+}
+
+web_answers() {
+    curl -s -o /dev/null "http://127.0.0.1:$ORVO_WEB_PORT/_ping" 2>/dev/null
+}
+
+tls_answers() {
+    curl -s -o /dev/null --cacert "$ORVO_TLS_DIR/ca.crt" "https://localhost:$ORVO_WEB_TLS_PORT/_ping" 2>/dev/null
+}
+
 start_web() {
     local server="$repo/tests/server/server.py"
     [ -f "$server" ] || return 0
-    if curl -s -o /dev/null "http://127.0.0.1:$ORVO_WEB_PORT/_ping" 2>/dev/null; then
+    if web_answers; then
         # Ours only if it serves this run's folder; another run's server
         # would answer every test with files from elsewhere.
-        [ -f "$ORVO_TEST_ROOT/web.pid" ] && kill -0 "$(cat "$ORVO_TEST_ROOT/web.pid")" 2>/dev/null && return
-        log "port $ORVO_WEB_PORT is taken by another test web server; stop it or set ORVO_WEB_PORT"; exit 1
+        if [ -f "$ORVO_TEST_ROOT/web.pid" ] && kill -0 "$(cat "$ORVO_TEST_ROOT/web.pid")" 2>/dev/null; then
+            tls_answers && return
+            # Started before it had a TLS port: start it again with one.
+            kill "$(cat "$ORVO_TEST_ROOT/web.pid")"
+            for _ in $(seq 50); do web_answers || break; sleep 0.1; done
+        else
+            log "port $ORVO_WEB_PORT is taken by another test web server; stop it or set ORVO_WEB_PORT"; exit 1
+        fi
     fi
-    /usr/bin/python3 "$server" --port "$ORVO_WEB_PORT" --root "$ORVO_TEST_ROOT/web" >"$ORVO_TEST_ROOT/web.log" 2>&1 &
+    /usr/bin/python3 "$server" --port "$ORVO_WEB_PORT" --root "$ORVO_TEST_ROOT/web" \
+        --tls-port "$ORVO_WEB_TLS_PORT" --tls-dir "$ORVO_TLS_DIR" >"$ORVO_TEST_ROOT/web.log" 2>&1 &
     echo $! >"$ORVO_TEST_ROOT/web.pid"
-    for _ in $(seq 50); do curl -s -o /dev/null "http://127.0.0.1:$ORVO_WEB_PORT/_ping" && return; sleep 0.1; done
-    log "test web server did not start"; exit 1
+    for _ in $(seq 50); do web_answers && tls_answers && return; sleep 0.1; done
+    log "test web server did not start on ports $ORVO_WEB_PORT and $ORVO_WEB_TLS_PORT (see $ORVO_TEST_ROOT/web.log)"; exit 1
 }
 
 start_xvfb
 start_cups
+make_certificates
 start_wine
+bash "$here/trust-web.sh"
 start_web
 log "ready (DISPLAY=$DISPLAY WINEPREFIX=$WINEPREFIX)"

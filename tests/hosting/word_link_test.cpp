@@ -119,8 +119,10 @@ TEST_F(WordLinkTest, ReceiverAnswersAsItsContractSays) {
 }
 
 TEST_F(WordLinkTest, DocumentEventsFollowTheActiveDocument) {
-    TWordObject link;
+    // The recorder outlives the link: ending the link quits Word, whose
+    // Close and Quit still reach the installed handlers.
     Recorder recorder;
+    TWordObject link;
     recorder.install(link);
     link.SetCaption("orvo ZUN!");
     link.SetVisible(true);
@@ -171,6 +173,22 @@ TEST_F(WordLinkTest, EndsQuietlyAfterTheUserHasQuitWord) {
     }
     EXPECT_EQ(recorder.calls, (std::vector<std::string>{"Quit"}));
     EXPECT_EQ(user(ORVO_FAKE_OFFICE_QUERY), ORVO_FAKE_OFFICE_NOTHING);
+
+    // A Word that crashes raises nothing: the link tells it from a running
+    // one by the dead server's answer, and still ends quietly.
+    recorder.calls.clear();
+    {
+        TWordObject link;
+        recorder.install(link);
+        EXPECT_TRUE(link.EventsConnected());
+        link.OpenFile(sample(L"crash.docx"));
+        EXPECT_TRUE(link.StillRunning());
+        recorder.calls.clear();
+        EXPECT_EQ(user(ORVO_FAKE_OFFICE_CRASH), ORVO_FAKE_OFFICE_DONE);
+        EXPECT_FALSE(link.StillRunning());
+        EXPECT_THROW(link.SetVisible(true), AppError);
+    }
+    EXPECT_TRUE(recorder.calls.empty());
 }
 
 }  // namespace

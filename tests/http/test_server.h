@@ -21,6 +21,16 @@ inline int webPort() {
 
 inline std::string webBase() { return "http://127.0.0.1:" + std::to_string(webPort()); }
 
+inline int webTlsPort() {
+    wchar_t buf[16] = {};
+    if (::GetEnvironmentVariableW(L"ORVO_WEB_TLS_PORT", buf, 16) == 0) return 18443;
+    return _wtoi(buf);
+}
+
+// The TLS port by the name its certificates carry (an IP address never
+// passes Wine's name check).
+inline std::string secureBase() { return "https://localhost:" + std::to_string(webTlsPort()); }
+
 struct WinsockScope {
     WinsockScope() {
         WSADATA data;
@@ -51,6 +61,10 @@ inline std::string rawRequest(const std::string& method, const std::string& path
 }
 
 inline void resetJournal() { rawRequest("POST", "/_reset"); }
+
+// The certificate the TLS port gives new connections ("localhost" is the
+// good one; /_reset restores it).
+inline void serveCertificate(const std::string& name) { rawRequest("POST", "/_tls?cert=" + name); }
 
 inline nlohmann::json journal() {
     std::string body = rawRequest("GET", "/_journal");

@@ -8,6 +8,7 @@
   GET /seals/list?fail=nodata      200 with {"msg": "..."}: no "data" array
   GET /seals/list?fail=nofname     200 with an element without "fname"
   GET /seals/list?fail=notjpeg     the first seal's picture is a PNG
+  GET /seals/list?once=<key>       the list the first time for that key, 500 every later time
   GET /seals/img/<name>            the picture seal_<name>.jpg; "png" is a PNG picture
 """
 
@@ -17,6 +18,8 @@ import os
 HERE = os.path.dirname(os.path.abspath(__file__))
 SEALS = os.path.join(HERE, "seals")
 DEFAULT_NAMES = ["round", "square", "oval"]
+# How often each "once" key has been answered.
+ANSWERED = {}
 
 # A 1 x 1 white PNG.
 PNG = base64.b64decode(
@@ -39,9 +42,14 @@ def param(req, name, default=None):
 def register(app):
     @app.route("GET", "/seals/list")
     def seal_list(h, req):
-        base = "http://%s" % h.headers.get("Host", "127.0.0.1")
+        base = "%s://%s" % (h.scheme, h.headers.get("Host", "127.0.0.1"))
         fail = param(req, "fail", "")
         names = [n for n in param(req, "names", ",".join(DEFAULT_NAMES)).split(",") if n]
+        once = param(req, "once")
+        if once is not None:
+            ANSWERED[once] = ANSWERED.get(once, 0) + 1
+            if ANSWERED[once] > 1:
+                fail = "status"
         if fail == "status":
             h.reply_json({"error": "500", "msg": "seal list failed"}, status=500)
         elif fail == "notjson":

@@ -16,13 +16,19 @@ request's journal entry gets an "upload" record:
 Modes: ok0 (default; "error": 0), ok0text ("error": "0"), error ("error": "1"
 with a Chinese "msg"), nomsg ("error": "2" without "msg"), 500 (status 500
 with a JSON body), 302 (a redirect), garbage (200 with an HTML page), slow
-(waits <ms> milliseconds, 3000 by default, then answers as ok0).
+(waits <ms> milliseconds, 3000 by default, then answers as ok0), longmsg
+("error": "1" with a "msg" of four lines, the last a long path), slowbody
+(the server takes the body slowly, see server.py, then answers as ok0).
 """
 
 import time
 import urllib.parse
 
 REFUSED_MSG = "文件已被锁定，保存失败"
+LONG_MSG = ("文件未能保存：服务器上的同名文件正在被其他用户编辑。\n"
+            "请稍后重新上传，或联系系统管理员解除锁定。\n"
+            "锁定者：办公室 张三（内线 8021）\n"
+            "服务器路径：D:\\报表系统\\归档\\2026年\\十二月\\投标文件\\第三季度汇总\\最终版本\\盖章稿.doc")
 
 
 def upload_record(req, mode):
@@ -62,6 +68,8 @@ def register(app):
         pieces = [p for p in req["path"][len("/upload"):].split("/") if p]
         mode = pieces[0] if pieces else "ok0"
         req["entry"]["upload"] = upload_record(req, mode)
+        if mode == "slowbody":
+            mode = "ok0"
         if mode == "slow":
             delay = int(pieces[1]) if len(pieces) > 1 and pieces[1].isdigit() else 3000
             time.sleep(delay / 1000.0)
@@ -72,6 +80,8 @@ def register(app):
             h.reply_json({"error": "0", "msg": ""})
         elif mode == "error":
             h.reply_json({"error": "1", "msg": REFUSED_MSG})
+        elif mode == "longmsg":
+            h.reply_json({"error": "1", "msg": LONG_MSG})
         elif mode == "nomsg":
             h.reply_json({"error": "2"})
         elif mode == "500":

@@ -1,9 +1,14 @@
 #!/usr/bin/env python3
 """The test web server: reports, generated bodies, failure modes and a journal.
 
-    server.py --port N --root DIR
+    server.py --port N --root DIR [--tls-port M --tls-dir CERTS]
 
-Listens on 127.0.0.1 only. Every request except the /_ control paths is
+Listens on 127.0.0.1 only. With --tls-port the same endpoints and the same
+journal are served over TLS on a second port too. CERTS holds the server's
+certificates as PEM files (certificate, then key): localhost.pem, signed by
+the test CA, serves by default; POST /_tls?cert=NAME makes new connections
+get NAME.pem instead (a self-signed one, one for another host, ...) until
+POST /_reset or /_tls?cert=localhost. Every request except the /_ control paths is
 recorded in a journal that tests read with GET /_journal (JSON) and clear with
 POST /_reset. Endpoints are small handler functions registered with
 @app.route(method, path); a path ending in "/" matches every path below it.
@@ -18,7 +23,9 @@ entry, the request's journal record, to which a handler may add findings.
 Core endpoints:
   GET  /_ping                      200 "pong"
   GET  /_journal                   the journal, oldest first
-  POST /_reset                     clears the journal
+  POST /_reset                     clears the journal, and the TLS port serves localhost.pem again
+  POST /_tls?cert=NAME             the TLS port serves NAME.pem to new connections
+  GET  /_tls/ca.crl                the test CA's revocation list (CERTS/ca.crl)
   GET  /files/<path>               a file under --root (also any other GET path
                                    no route claims)
   GET  /gen/<bytes>/<name.ext>     a generated body: byte i is
@@ -47,7 +54,9 @@ import importlib.util
 import json
 import mimetypes
 import os
+import re
 import socket
+import ssl
 import struct
 import sys
 import threading
@@ -100,10 +109,11 @@ class Journal:
 
 
 class App:
-    def __init__(self, root):
+    def __init__(self, root, tls_dir=None):
         self.root = os.path.abspath(root)
         self.journal = Journal()
         self._routes = []  # (method, path, is_prefix, handler)
+        self.tls = TlsCertificates(tls_dir) if tls_dir else None
 
     def route(self, method, path):
         def register(handler):
@@ -120,6 +130,80 @@ class App:
                 if best is None or len(p) > len(best[0]):
                     best = (p, handler)
         return best[1] if best else None
+
+
+class TlsCertificates:
+    """The server certificates of the TLS port, one of them current."""
+
+    DEFAULT = "localhost"
+
+    def __init__(self, folder):
+        self.folder = folder
+        self._lock = threading.Lock()
+        self._contexts = {}
+        self.current = self.DEFAULT
+        self.on_change = None  # called after a change of certificate
+        self.context(self.DEFAULT)  # a missing default certificate fails at start
+
+    def context(self, name):
+        with self._lock:
+            if name not in self._contexts:
+                path = os.path.join(self.folder, os.path.basename(name) + ".pem")
+                ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+                ctx.minimum_version = ssl.TLSVersion.TLSv1_2
+                ctx.load_cert_chain(path)
+                self._contexts[name] = ctx
+            return self._contexts[name]
+
+    def select(self, name):
+        self.context(name)
+        changed = name != self.current
+        self.current = name
+        if changed and self.on_change:
+            self.on_change()
+
+
+class TlsServer(ThreadingHTTPServer):
+    """Hands each connection the current certificate; the handshake runs on
+    the request's own thread, so a client that refuses it stops nothing else."""
+
+    def __init__(self, address, handler, certificates):
+        self.certificates = certificates
+        self._open = set()
+        self._open_lock = threading.Lock()
+        certificates.on_change = self.drop_connections
+        super().__init__(address, handler)
+
+    def get_request(self):
+        sock, addr = self.socket.accept()
+        ctx = self.certificates.context(self.certificates.current)
+        tls = ctx.wrap_socket(sock, server_side=True, do_handshake_on_connect=False)
+        with self._open_lock:
+            self._open.add(tls)
+        return tls, addr
+
+    def shutdown_request(self, request):
+        with self._open_lock:
+            self._open.discard(request)
+        super().shutdown_request(request)
+
+    def drop_connections(self):
+        """Ends every kept-alive connection, so that a client's next request
+        meets the new certificate (Wine pools connections across sessions)."""
+        with self._open_lock:
+            open_now = list(self._open)
+        for sock in open_now:
+            try:
+                sock.shutdown(socket.SHUT_RDWR)
+            except OSError:
+                pass
+
+    def handle_error(self, request, client_address):
+        # A refused certificate is what some tests are after.
+        if isinstance(sys.exc_info()[1], (ssl.SSLError, ConnectionError)):
+            sys.stderr.write("tls: %s\n" % sys.exc_info()[1])
+            return
+        super().handle_error(request, client_address)
 
 
 # ---------------------------------------------------------------- body parsing
@@ -273,8 +357,16 @@ class Handler(BaseHTTPRequestHandler):
             if length < 0 or length > MAX_REQUEST_BODY:
                 raise ValueError("bad Content-Length")
             left = length
+            # /upload/slowbody/<ms>: the body is taken 64 KiB at a time, <ms>
+            # apart, as over a slow line, so a client's progress can be seen.
+            m = re.match(r"/upload/slowbody/(\d+)", self.path)
+            pause, piece = (int(m.group(1)) / 1000.0, 1 << 16) if m else (0, 1 << 20)
+            if m:  # a small window, so the sender feels the pace
+                self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 1 << 16)
             while left:
-                data = self.rfile.read(min(left, 1 << 20))
+                if pause:
+                    time.sleep(pause)
+                data = self.rfile.read(min(left, piece))
                 if not data:
                     raise ConnectionError("body cut short")
                 take(data)
@@ -291,6 +383,7 @@ class Handler(BaseHTTPRequestHandler):
             self.send_error(400, str(e))
             return
         req = {
+            "scheme": self.scheme,
             "method": self.command,
             "path": path,
             "raw_path": split.path,
@@ -334,6 +427,10 @@ class Handler(BaseHTTPRequestHandler):
             handler(self, req)
         except (BrokenPipeError, ConnectionResetError):
             self.close_connection = True
+
+    @property
+    def scheme(self):
+        return "https" if isinstance(self.server, TlsServer) else "http"
 
     # -- replies
 
@@ -407,7 +504,29 @@ def register_core(app):
     @app.route("POST", "/_reset")
     def reset(h, req):
         app.journal.reset()
+        if app.tls:
+            app.tls.select(TlsCertificates.DEFAULT)
         h.reply_json({"ok": True})
+
+    @app.route("POST", "/_tls")
+    def tls(h, req):
+        if not app.tls:
+            h.reply(404, b"no TLS port\n")
+            return
+        try:
+            app.tls.select(param(req, "cert", TlsCertificates.DEFAULT))
+        except (OSError, ssl.SSLError) as e:
+            h.reply(400, str(e))
+            return
+        h.reply_json({"ok": True, "cert": app.tls.current})
+
+    @app.route("GET", "/_tls/ca.crl")
+    def crl(h, req):
+        try:
+            with open(os.path.join(app.tls.folder, "ca.crl"), "rb") as f:
+                h.reply(200, f.read(), "application/pkix-crl")
+        except (AttributeError, OSError):
+            h.reply(404, b"no revocation list\n")
 
     @app.route("GET", "/files/")
     def files(h, req):
@@ -516,23 +635,34 @@ def load_endpoint_modules(app):
         module.register(app)
 
 
-def make_server(port, root):
+def make_servers(port, root, tls_port=None, tls_dir=None):
+    """The plain server, and the TLS one (or None) sharing its endpoints and journal."""
     os.makedirs(root, exist_ok=True)
-    app = App(root)
+    app = App(root, tls_dir if tls_port else None)
     register_core(app)
     load_endpoint_modules(app)
     handler = type("BoundHandler", (Handler,), {"app": app})
     server = ThreadingHTTPServer(("127.0.0.1", port), handler)
     server.daemon_threads = True
-    return server
+    tls_server = None
+    if tls_port:
+        tls_server = TlsServer(("127.0.0.1", tls_port), handler, app.tls)
+        tls_server.daemon_threads = True
+    return server, tls_server
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--port", type=int, required=True)
     parser.add_argument("--root", required=True)
+    parser.add_argument("--tls-port", type=int)
+    parser.add_argument("--tls-dir")
     args = parser.parse_args()
-    server = make_server(args.port, args.root)
+    if args.tls_port and not args.tls_dir:
+        parser.error("--tls-port needs --tls-dir")
+    server, tls_server = make_servers(args.port, args.root, args.tls_port, args.tls_dir)
+    if tls_server:
+        threading.Thread(target=tls_server.serve_forever, daemon=True).start()
     try:
         server.serve_forever()
     except KeyboardInterrupt:

@@ -7,6 +7,9 @@
 //
 // When ORVO_FAKE_VIEWER_JOURNAL names a file, it appends one UTF-8 line per
 // start: "open <FILE> show=<show state> pid=<process id>".
+// When ORVO_FAKE_VIEWER_ASK is 1 it holds unsaved work: asked to close, it
+// first asks "是否保存对文件的更改？" (是/否/取消, caption "fake viewer"),
+// and 取消 keeps it open.
 #include <windows.h>
 
 #include <shellapi.h>
@@ -25,6 +28,11 @@ std::string utf8(const std::wstring& w) {
     return s;
 }
 
+bool asksBeforeClosing() {
+    wchar_t value[4] = {};
+    return ::GetEnvironmentVariableW(L"ORVO_FAKE_VIEWER_ASK", value, 4) > 0 && value[0] == L'1';
+}
+
 void journal(const std::wstring& file, int show) {
     wchar_t path[1024] = {};
     if (!::GetEnvironmentVariableW(L"ORVO_FAKE_VIEWER_JOURNAL", path, 1024)) return;
@@ -41,6 +49,11 @@ void journal(const std::wstring& file, int show) {
 }
 
 LRESULT CALLBACK viewerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_CLOSE && asksBeforeClosing()) {
+        const int answer = ::MessageBoxW(hwnd, L"是否保存对文件的更改？", L"fake viewer", MB_YESNOCANCEL);
+        if (answer != IDCANCEL) ::DestroyWindow(hwnd);
+        return 0;
+    }
     if (msg == WM_DESTROY) {
         ::PostQuitMessage(0);
         return 0;

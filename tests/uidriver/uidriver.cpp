@@ -12,6 +12,9 @@
 //   --exclude-pids N,N,...  windows of other processes than these
 //   --cmdline-has T  windows of processes whose command line contains T
 //   --timeout MS  wait this long for a match (default 5000; 0 = look once)
+//   --desktop D  windows of the named desktop (Wine's virtual desktop
+//               "explorer /desktop=D,WxH") instead of the default one; a
+//               desktop that does not exist has no windows
 //
 // Commands:
 //   find                 the first matching window
@@ -19,16 +22,22 @@
 //   wait-gone            waits until no window matches
 //   controls             the window and all its descendant controls
 //   control CTL          one control: text, class, visibility, rectangles,
-//                        progress position and range, combo items and selection
+//                        progress position and range, combo items and selection,
+//                        whether a check box is ticked
 //   click CTL            posts BM_CLICK (with --command: WM_COMMAND to the parent)
 //   pick CTL             selects a combo item (--index N or --text T) or a list
 //                        item (--index N) and notifies the parent as a
 //                        user's choice would
 //   clipboard            the formats on the clipboard (none when empty)
 //   close                posts WM_CLOSE
+//   settext CTL          sets the control's text to --text T (WM_SETTEXT), as
+//                        typing into a dialog's file name box would
 //   copydata             sends WM_COPYDATA with --text T as GBK bytes and
 //                        its terminating NUL, as the launcher forwards a request
 //   minimize, restore    shows the window minimised or restored
+//   restack              places a top-most window at the top again, as it
+//                        already stands in the window order (Wine's virtual
+//                        desktop can draw another program's newer window over it)
 //   focus                the keyboard focus of the window's thread, as a control
 //   wheel                posts one wheel turn (--delta D, default -120: towards
 //                        the user) to that focus, or to the window without one
@@ -141,6 +150,7 @@ struct Options {
     std::optional<DWORD> pid;
     std::vector<DWORD> excludedPids;
     std::optional<std::wstring> commandLineHas;
+    std::optional<std::wstring> desktop;
     std::optional<HWND> hwnd;
     std::optional<int> height;
     bool visibleOnly = false;
@@ -182,6 +192,7 @@ Options parse(const std::vector<std::string>& args, const std::vector<std::wstri
             }
         }
         else if (a == "--cmdline-has") o.commandLineHas = wargs[value()];
+        else if (a == "--desktop") o.desktop = wargs[value()];
         else if (a == "--hwnd") o.hwnd = reinterpret_cast<HWND>(static_cast<uintptr_t>(std::stoull(args[value()], nullptr, 0)));
         else if (a == "--height") o.height = std::stoi(args[value()]);
         else if (a == "--visible") o.visibleOnly = true;
@@ -250,7 +261,23 @@ bool matches(HWND h, const Options& o) {
     return true;
 }
 
+// Moves this thread onto the named desktop, once it exists. The handle stays
+// open for the rest of the run: it is the thread's desktop from then on.
+bool onDesktop(const Options& o) {
+    static bool entered = false;
+    if (!o.desktop || entered) return true;
+    HDESK desktop = ::OpenDesktopW(o.desktop->c_str(), 0, FALSE, GENERIC_ALL);
+    if (!desktop) return false;
+    if (!::SetThreadDesktop(desktop)) {
+        ::CloseDesktop(desktop);
+        throw std::runtime_error("cannot move onto the desktop");
+    }
+    entered = true;
+    return true;
+}
+
 std::vector<HWND> topLevelWindows(const Options& o) {
+    if (!onDesktop(o)) return {};
     struct Ctx {
         const Options* o;
         std::vector<HWND> found;
@@ -295,6 +322,7 @@ json windowJson(HWND h) {
             {"zoomed", ::IsZoomed(h) != FALSE},
             {"topmost", (::GetWindowLongPtrW(h, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0},
             {"enabled", ::IsWindowEnabled(h) != FALSE},
+            {"foreground", ::GetForegroundWindow() == h},
             {"rect", rectJson(r)},
             {"client", {{"width", c.right}, {"height", c.bottom}}}};
 }
@@ -396,6 +424,7 @@ json controlJson(HWND top, HWND h) {
         const LRESULT selected = send(h, CB_GETCURSEL);
         j["combo"] = {{"items", items}, {"selected", selected}};
     }
+    if (_wcsicmp(cls.c_str(), L"Button") == 0) j["checked"] = send(h, BM_GETCHECK) == BST_CHECKED;
     if (_wcsicmp(cls.c_str(), L"ListBox") == 0) {
         j["list"] = {{"count", send(h, LB_GETCOUNT)},
                      {"selected", send(h, LB_GETCURSEL)},
@@ -508,6 +537,17 @@ json run(const Options& o) {
         if (!focus) return {{"focus", nullptr}};
         return {{"focus", controlJson(h, focus)}};
     }
+    if (cmd == "settext") {
+        HWND top = requireWindow(o);
+        HWND h = requireControl(top, o);
+        const std::wstring text = o.itemText.value_or(L"");
+        DWORD_PTR done = 0;
+        if (!::SendMessageTimeoutW(h, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, 5000,
+                                   &done) ||
+            !done)
+            throw std::runtime_error("the control did not take the text");
+        return {{"set", controlJson(top, h)}};
+    }
     if (cmd == "close") {
         HWND h = requireWindow(o);
         json j = {{"closed", windowJson(h)}};
@@ -529,6 +569,15 @@ json run(const Options& o) {
         if (!::SendMessageTimeoutW(h, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, 5000, &answer))
             throw std::runtime_error("WM_COPYDATA was not answered");
         return {{"answer", static_cast<long long>(answer)}};
+    }
+    if (cmd == "restack") {
+        HWND h = requireWindow(o);
+        if (!(::GetWindowLongPtrW(h, GWL_EXSTYLE) & WS_EX_TOPMOST)) throw std::runtime_error("not a top-most window");
+        // Out of the top-most band and back: a move to where it already is
+        // changes nothing on the screen.
+        ::SetWindowPos(h, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        ::SetWindowPos(h, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        return {{"restacked", windowJson(h)}};
     }
     if (cmd == "minimize" || cmd == "restore") {
         HWND h = requireWindow(o);

@@ -48,7 +48,7 @@ TEST(LoginRequest, StatusDigestAndServerTexts) {
     EXPECT_EQ(loginServerName("http://127.0.0.1:8080/login"), "127.0.0.1:8080");
     EXPECT_EQ(loginServerName("http://[::1]:81/"), "[::1]:81");
     // Nothing the client would post to has a server name to show.
-    EXPECT_FALSE(loginServerName("https://h/"));
+    EXPECT_EQ(loginServerName("https://Login.Example.com/auth"), "login.example.com:443");
     EXPECT_FALSE(loginServerName("http://user@evil/"));
     EXPECT_FALSE(loginServerName("login"));
 }

@@ -340,6 +340,15 @@ TEST_F(UploadWorkerTest, FileHeldAfterWordQuits) {
     EXPECT_TRUE(out.boxes[0].errorIcon);
     EXPECT_TRUE(out.ended);
     EXPECT_TRUE(out.workerGone);
+
+    // Gone before the upload: its own box, naming the path, at once.
+    ::DeleteFileW(upload.file.c_str());
+    out = runUpload(upload);
+    EXPECT_TRUE(out.uploads.empty());
+    ASSERT_EQ(out.boxes.size(), 1u);
+    EXPECT_EQ(wideToGbk(out.boxes[0].text), failureText(kUploadFileMissing, upload.file));
+    EXPECT_LT(out.endedAt - out.started, 5s);
+    EXPECT_TRUE(out.ended);
 }
 
 TEST_F(UploadWorkerTest, FailedAndGarbledRepliesNameTheFileAndEnd) {

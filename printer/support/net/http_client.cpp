@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "support/net/secure_failure.h"
 #include "support/portable/http_url.h"
 #include "support/win32/win_error.h"
 #include "support/win32/win_text.h"
@@ -18,6 +19,11 @@ constexpr DWORD kChunkBytes = 64 * 1024;
 constexpr std::uint64_t kMaxErrorBodyBytes = 1 << 20;
 constexpr std::uint64_t kUpfrontReserveBytes = 64ull << 20;
 constexpr int kWorkCoalesceKey = 1;
+constexpr DWORD kTls12 = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
+constexpr DWORD kTls12And13 = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3;
+// Windows 10 2004 and later: a revocation server that cannot be reached (a
+// closed network, a server down) is not taken for a revoked certificate.
+constexpr DWORD kOptionIgnoreRevocationOffline = 155;
 
 std::string gbk(const wchar_t* text) { return wideToGbk(text); }
 
@@ -122,8 +128,7 @@ const wchar_t* describeUrlProblem(UrlProblem problem) {
     case UrlProblem::Empty: return L"网址为空";
     case UrlProblem::TooLong: return L"网址过长";
     case UrlProblem::ControlCharacter: return L"网址含有控制字符";
-    case UrlProblem::NotHttp: return L"只能使用 http 网址";
-    case UrlProblem::SecureScheme: return L"不支持 https 网址，只能使用 http";
+    case UrlProblem::NotHttp: return L"只能使用 http 或 https 网址";
     case UrlProblem::MissingHost: return L"网址缺少服务器名";
     case UrlProblem::BadHost: return L"网址中的服务器名无效";
     case UrlProblem::UserInfo: return L"网址不能含有用户名";
@@ -141,6 +146,34 @@ HttpUrl checkedUrl(const std::string& gbkUrl) {
 }
 
 std::string toUtf8(const std::string& gbkText) { return wideToUtf8(gbkToWide(gbkText)); }
+
+// The server as the user knows it from the address.
+std::string serverName(const HttpUrl& url) {
+    std::string name = url.host;
+    if (name.find(':') != std::string::npos) name = '[' + name + ']';  // IPv6
+    if (url.port != (url.secure ? 443 : 80)) name.append(1, ':').append(std::to_string(url.port));
+    return name;
+}
+
+// Windows tells why a certificate failed only through this notification,
+// sent on the calling thread during WinHttpSendRequest.
+void CALLBACK noteSecureFailure(HINTERNET, DWORD_PTR context, DWORD status, void* info, DWORD infoLength) {
+    if (status == WINHTTP_CALLBACK_STATUS_SECURE_FAILURE && context && info && infoLength >= sizeof(DWORD))
+        *reinterpret_cast<DWORD*>(context) |= *static_cast<const DWORD*>(info);
+}
+
+// Revocation is checked too; the certificate checks themselves are on by
+// default and nothing here or elsewhere sets WINHTTP_OPTION_SECURITY_FLAGS.
+// The flags land in the DWORD whose address is the request's context value
+// (given to WinHttpSendRequest).
+void watchCertificate(HINTERNET request) {
+    ::WinHttpSetStatusCallback(request, &noteSecureFailure, WINHTTP_CALLBACK_FLAG_SECURE_FAILURE, 0);
+    DWORD revocation = WINHTTP_ENABLE_SSL_REVOCATION;
+    if (!::WinHttpSetOption(request, WINHTTP_OPTION_ENABLE_FEATURE, &revocation, sizeof revocation))
+        fail(HttpError::Kind::Connect, L"无法开启证书吊销检查：", ::GetLastError());
+    BOOL ignoreOffline = TRUE;
+    ::WinHttpSetOption(request, kOptionIgnoreRevocationOffline, &ignoreOffline, sizeof ignoreOffline);
+}
 
 }  // namespace
 
@@ -187,6 +220,13 @@ HttpClient::HttpClient(HttpSettings settings) : settings_(std::move(settings)) {
         fail(HttpError::Kind::Connect, L"无法设置网络超时：", ::GetLastError());
     DWORD never = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
     ::WinHttpSetOption(session_.get(), WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof never);
+    // A WinHTTP that does not know TLS 1.3 refuses the whole value.
+    DWORD protocols = kTls12And13;
+    tlsProtocolsSet_ = ::WinHttpSetOption(session_.get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols);
+    if (!tlsProtocolsSet_) {
+        protocols = kTls12;
+        tlsProtocolsSet_ = ::WinHttpSetOption(session_.get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols);
+    }
 }
 
 std::vector<std::uint8_t> HttpClient::get(const std::string& url, const TransferProgress& progress) {
@@ -229,20 +269,34 @@ std::vector<std::uint8_t> HttpClient::postMultipart(const std::string& url, cons
 std::vector<std::uint8_t> HttpClient::execute(const std::string& url, const wchar_t* verb, Body& body,
                                               const TransferProgress& progress) {
     const HttpUrl target = checkedUrl(url);
+    // Without TLS 1.2 at least (an old WinHTTP) the older protocols would be
+    // spoken: that is no secure exchange.
+    if (target.secure && !tlsProtocolsSet_)
+        throw HttpError(HttpError::Kind::Insecure, gbk(L"本机的网络组件不支持 TLS 1.2，无法与服务器 ") +
+                                                       serverName(target) + gbk(L" 建立安全连接。"));
+    // Outlives the request handle, whose notifications write to it.
+    DWORD certificateFlags = 0;
     UniqueInternet connection(::WinHttpConnect(session_.get(), ascii(target.host).c_str(), target.port, 0));
     if (!connection) failToConnect(::GetLastError());
-    const UniqueInternet request = openRequest(connection.get(), target.target, verb, body.contentType);
-    sendRequest(request.get(), verb, body, progress);
-    return readReply(request.get(), progress);
+    const UniqueInternet request = openRequest(connection.get(), target, verb, body.contentType);
+    if (target.secure) watchCertificate(request.get());
+    try {
+        sendRequest(request.get(), verb, body, progress, reinterpret_cast<DWORD_PTR>(&certificateFlags));
+        return readReply(request.get(), progress);
+    } catch (const HttpError& e) {
+        if (!target.secure || !isSecureFailure(e.systemCode())) throw;
+        throw HttpError(HttpError::Kind::Insecure, secureFailureText(serverName(target), e.systemCode(), certificateFlags),
+                        e.systemCode());
+    }
 }
 
-UniqueInternet HttpClient::openRequest(HINTERNET connection, const std::string& target, const wchar_t* verb,
+UniqueInternet HttpClient::openRequest(HINTERNET connection, const HttpUrl& target, const wchar_t* verb,
                                        const std::string& contentType) {
     // The target is already escaped as it must go on the wire.
-    UniqueInternet request(::WinHttpOpenRequest(connection, verb, ascii(target).c_str(),
+    const DWORD flags = WINHTTP_FLAG_ESCAPE_DISABLE | WINHTTP_FLAG_ESCAPE_DISABLE_QUERY | (target.secure ? WINHTTP_FLAG_SECURE : 0);
+    UniqueInternet request(::WinHttpOpenRequest(connection, verb, ascii(target.target).c_str(),
                                                 settings_.http10 ? L"HTTP/1.0" : nullptr, WINHTTP_NO_REFERER,
-                                                WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                                WINHTTP_FLAG_ESCAPE_DISABLE | WINHTTP_FLAG_ESCAPE_DISABLE_QUERY));
+                                                WINHTTP_DEFAULT_ACCEPT_TYPES, flags));
     if (!request) failToConnect(::GetLastError());
     DWORD never = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
     if (!::WinHttpSetOption(request.get(), WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof never))
@@ -260,11 +314,12 @@ UniqueInternet HttpClient::openRequest(HINTERNET connection, const std::string& 
     return request;
 }
 
-void HttpClient::sendRequest(HINTERNET request, const wchar_t* verb, Body& body, const TransferProgress& progress) {
+void HttpClient::sendRequest(HINTERNET request, const wchar_t* verb, Body& body, const TransferProgress& progress,
+                             DWORD_PTR context) {
     const std::uint64_t total = body.total();
     if (total > 0xFFFFFFFFull) throw HttpError(HttpError::Kind::LocalFile, gbk(L"要上传的文件过大"));
     if (!::WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0,
-                              static_cast<DWORD>(total), 0))
+                              static_cast<DWORD>(total), context))
         failToConnect(::GetLastError());
     if (std::wstring_view(verb) == L"GET") return;
 

@@ -2,9 +2,13 @@
 // The HTTP client every flow uses, over WinHTTP. Each client object has its
 // own WinHTTP session and so its own cookie store: cookies the server sets
 // come back on later requests of the same client, never on another client's.
-// Redirects are never followed (a 3xx reply is a failure), only plain http is
-// spoken, and calls block: the user-interface thread runs them through
-// runPumped (support/net/pumped_wait.h) to stay responsive.
+// Redirects are never followed (a 3xx reply is a failure), and calls block:
+// the user-interface thread runs them through runPumped
+// (support/net/pumped_wait.h) to stay responsive.
+//
+// https goes over TLS 1.2 or 1.3 with the server's certificate checked
+// against what Windows trusts. Nothing can turn that check off, and an https
+// address is never tried over plain http.
 //
 // Text arguments are GBK, as everywhere inside the program; what goes on the
 // wire (path, query, form fields, file names) is UTF-8.
@@ -17,6 +21,7 @@
 #include <vector>
 
 #include "support/portable/app_error.h"
+#include "support/portable/http_url.h"
 #include "support/portable/multipart.h"
 #include "support/net/pumped_wait.h"
 #include "support/win32/unique.h"
@@ -42,8 +47,9 @@ struct HttpSettings {
 class HttpError : public AppError {
 public:
     enum class Kind {
-        Refused,      // refused before any connection: a bad or https URL, a header with a line break
+        Refused,      // refused before any connection: a bad URL, a header with a line break
         Connect,      // no connection, or the request could not be sent
+        Insecure,     // https: the certificate failed its check, or no secure channel came up
         Transfer,     // the connection broke or the reply was cut short
         Status,       // the server answered with a status other than 2xx
         TooLarge,     // the reply body is over the client's limit
@@ -61,7 +67,7 @@ public:
     // The reply body that came with an error status (bytes as sent, possibly cut
     // at the client's limit for error bodies).
     const std::string& body() const noexcept { return body_; }
-    // The WinHTTP or Win32 error code behind a Connect/Transfer/LocalFile failure.
+    // The WinHTTP or Win32 error code behind a Connect/Insecure/Transfer/LocalFile failure.
     unsigned long systemCode() const noexcept { return systemCode_; }
 
 private:
@@ -118,13 +124,16 @@ private:
     // Opens the request, sends it with its body, reads the reply.
     std::vector<std::uint8_t> execute(const std::string& url, const wchar_t* verb, Body& body,
                                       const TransferProgress& progress);
-    UniqueInternet openRequest(HINTERNET connection, const std::string& target, const wchar_t* verb,
+    UniqueInternet openRequest(HINTERNET connection, const HttpUrl& target, const wchar_t* verb,
                                const std::string& contentType);
-    void sendRequest(HINTERNET request, const wchar_t* verb, Body& body, const TransferProgress& progress);
+    // context: the request's context value for WinHTTP's notifications.
+    void sendRequest(HINTERNET request, const wchar_t* verb, Body& body, const TransferProgress& progress,
+                     DWORD_PTR context);
     std::vector<std::uint8_t> readReply(HINTERNET request, const TransferProgress& progress);
 
     HttpSettings settings_;
     UniqueInternet session_;
+    bool tlsProtocolsSet_ = false;
 };
 
 // The media type Windows records for a file name's extension (the "Content

@@ -12,6 +12,7 @@ inline std::string httpFailureForLog(const HttpError& e) {
     switch (e.kind()) {
         case HttpError::Kind::Refused: return "address refused";
         case HttpError::Kind::Connect: return "no connection, error " + code;
+        case HttpError::Kind::Insecure: return "certificate or secure channel refused, error " + code;
         case HttpError::Kind::Transfer: return "transfer broken, error " + code;
         case HttpError::Kind::Status: return "HTTP status " + std::to_string(e.status());
         case HttpError::Kind::TooLarge: return "reply too large";

@@ -71,8 +71,7 @@ const char* urlProblemName(UrlProblem problem) noexcept {
     case UrlProblem::Empty: return "empty";
     case UrlProblem::TooLong: return "too long";
     case UrlProblem::ControlCharacter: return "control character";
-    case UrlProblem::NotHttp: return "not an http address";
-    case UrlProblem::SecureScheme: return "https is not supported";
+    case UrlProblem::NotHttp: return "not an http or https address";
     case UrlProblem::MissingHost: return "no host";
     case UrlProblem::BadHost: return "bad host";
     case UrlProblem::UserInfo: return "user name in address";
@@ -100,8 +99,7 @@ HttpUrl parseHttpUrl(std::string_view url) {
             scheme += lower(c);
         }
     }
-    if (scheme == "https") refuse(UrlProblem::SecureScheme, {});
-    if (scheme != "http" || url.substr(colon + 1, 2) != "//") refuse(UrlProblem::NotHttp, {});
+    if ((scheme != "http" && scheme != "https") || url.substr(colon + 1, 2) != "//") refuse(UrlProblem::NotHttp, {});
 
     std::string_view rest = url.substr(colon + 3);
     std::size_t authorityEnd = rest.find_first_of("/?#");
@@ -112,6 +110,8 @@ HttpUrl parseHttpUrl(std::string_view url) {
     if (authority.empty()) refuse(UrlProblem::MissingHost, {});
 
     HttpUrl result;
+    result.secure = scheme == "https";
+    result.port = result.secure ? 443 : 80;
     std::string_view hostPart;
     std::string_view portPart;
     bool hasPort = false;

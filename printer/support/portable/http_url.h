@@ -1,7 +1,7 @@
 #pragma once
 // Checking and splitting the addresses we are asked to fetch. They come from
 // links that any web page can open, so anything unusual is refused rather than
-// guessed at: only plain http, a host, no control characters, a sane length.
+// guessed at: only http and https, a host, no control characters, a sane length.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -16,7 +16,6 @@ enum class UrlProblem {
     TooLong,
     ControlCharacter,   // CR, LF, NUL or another control byte anywhere
     NotHttp,            // no scheme, or one we do not know
-    SecureScheme,       // https: no TLS layer is attached, so it is never attempted
     MissingHost,
     BadHost,            // characters that cannot be in a host name
     UserInfo,           // "user@host": never sent, and a classic disguise
@@ -33,14 +32,15 @@ private:
 };
 
 struct HttpUrl {
+    bool secure = false; // https: TLS with the certificate checked, never plain http instead
     std::string host;    // lower-case ASCII; an IPv6 literal without its brackets
-    std::uint16_t port = 80;
+    std::uint16_t port = 80;  // 443 when secure and not given
     std::string target;  // path and query, ASCII only, ready for the request line
 };
 
 inline constexpr std::size_t kMaxUrlBytes = 8192;
 
-// Parses an absolute http URL given as UTF-8 bytes. Bytes outside printable
+// Parses an absolute http or https URL given as UTF-8 bytes. Bytes outside printable
 // ASCII in the path and query, blanks and the characters a request line must
 // not carry raw are percent-encoded; a "%" not followed by two hex digits
 // becomes "%25". The fragment is dropped. Throws UrlError.

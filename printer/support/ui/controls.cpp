@@ -292,26 +292,27 @@ void FlatButton::paint(HDC dc, const RECT& rc, bool hot, bool pressed, bool focu
 
 void ImageButton::create(const ControlPlace& place, const std::wstring& accessibleName, int normalPng, int pressedPng,
                          int releasedPng) {
-    normal_ = loadPngResource(normalPng);
-    pressed_ = loadPngResource(pressedPng);
-    released_ = loadPngResource(releasedPng);
+    normal_ = PngResource(normalPng);
+    pressed_ = PngResource(pressedPng);
+    released_ = PngResource(releasedPng);
     createButton(place, accessibleName, nullptr);
 }
 
 void ImageButton::paint(HDC dc, const RECT& rc, bool hot, bool pressed, bool, bool) {
-    drawBitmap(dc, pressed ? pressed_ : hot ? released_ : normal_, rc, RGB(255, 255, 255));
+    PngResource& face = pressed ? pressed_ : hot ? released_ : normal_;
+    drawBitmap(dc, face.bitmap(), rc, RGB(255, 255, 255));
 }
 
 // ---- Picture
 
 void Picture::create(const ControlPlace& place, int png, Rgb background) {
-    picture_ = loadPngResource(png);
+    picture_ = PngResource(png);
     background_ = background;
     createControl(place, L"STATIC", SS_OWNERDRAW, 0, L"");
 }
 
 bool Picture::onDrawItem(const DRAWITEMSTRUCT& item) {
-    drawBitmap(item.hDC, picture_, item.rcItem, background_.ref());
+    drawBitmap(item.hDC, picture_.bitmap(), item.rcItem, background_.ref());
     return true;
 }
 

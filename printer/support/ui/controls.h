@@ -168,7 +168,7 @@ protected:
     void paint(HDC dc, const RECT& rc, bool hot, bool pressed, bool focused, bool disabled) override;
 
 private:
-    Bitmap32 normal_, pressed_, released_;
+    PngResource normal_, pressed_, released_;
 };
 
 // A picture stretched to the control's size.
@@ -180,7 +180,7 @@ protected:
     bool onDrawItem(const DRAWITEMSTRUCT& item) override;
 
 private:
-    Bitmap32 picture_;
+    PngResource picture_;
     Rgb background_;
 };
 

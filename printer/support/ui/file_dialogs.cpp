@@ -6,10 +6,18 @@
 #include <cwchar>
 
 #include "support/portable/app_error.h"
+#include "support/win32/system_library.h"
 #include "support/win32/win_text.h"
 
 namespace orvo {
 namespace {
+
+// Loaded with the first dialog, not at start: the common dialogs import the
+// spooler, whose loading asks CUPS for the printers under Wine.
+SystemLibrary& commonDialogs() {
+    static SystemLibrary library(L"comdlg32.dll");
+    return library;
+}
 
 // What both dialogs share: the filter in the dialog's form (parts ended by
 // NULs, the whole by two), the path buffer and the common settings.
@@ -41,7 +49,7 @@ struct DialogRun {
     // the error raised when it could not be shown.
     std::optional<std::wstring> finish(BOOL chosen, const wchar_t* failText) {
         if (!chosen) {
-            const DWORD error = ::CommDlgExtendedError();
+            const DWORD error = commonDialogs().function<decltype(::CommDlgExtendedError)>("CommDlgExtendedError")();
             if (error == 0) return std::nullopt;  // cancelled
             throw AppError(wideToGbk(failText) + std::to_string(error) + ")");
         }
@@ -54,14 +62,16 @@ struct DialogRun {
 
 std::optional<std::wstring> OpenFileDialog::execute(HWND owner) const {
     DialogRun run(owner, filter, 1, title, defaultExt, options);
-    return run.finish(::GetOpenFileNameW(&run.ofn), L"无法打开文件选择对话框 (");
+    auto* getOpenFileName = commonDialogs().function<decltype(::GetOpenFileNameW)>("GetOpenFileNameW");
+    return run.finish(getOpenFileName(&run.ofn), L"无法打开文件选择对话框 (");
 }
 
 std::optional<std::wstring> SaveFileDialog::execute(HWND owner) {
     DialogRun run(owner, filter, filterIndex, title, defaultExt, options);
     // A proposal too long for the buffer is no proposal.
     if (fileName.size() < run.path.size()) std::copy(fileName.begin(), fileName.end(), run.path.begin());
-    std::optional<std::wstring> chosen = run.finish(::GetSaveFileNameW(&run.ofn), L"无法打开文件保存对话框 (");
+    auto* getSaveFileName = commonDialogs().function<decltype(::GetSaveFileNameW)>("GetSaveFileNameW");
+    std::optional<std::wstring> chosen = run.finish(getSaveFileName(&run.ofn), L"无法打开文件保存对话框 (");
     if (chosen) {
         fileName = *chosen;
         filterIndex = static_cast<int>(run.ofn.nFilterIndex);

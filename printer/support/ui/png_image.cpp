@@ -73,6 +73,14 @@ Bitmap32 loadPngResource(int resourceId) {
     return decodePng(data, size);
 }
 
+const Bitmap32& PngResource::bitmap() {
+    if (!decoded_) {
+        decoded_ = true;
+        bitmap_ = loadPngResource(id_);
+    }
+    return bitmap_;
+}
+
 void drawBitmap(HDC dc, const Bitmap32& picture, const RECT& target, COLORREF background) {
     const int width = target.right - target.left, height = target.bottom - target.top;
     if (!picture.bitmap || width <= 0 || height <= 0) return;

@@ -69,4 +69,10 @@ LRESULT CALLBACK Window::staticProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return result;
 }
 
+void bringWindowToFront(HWND window) noexcept {
+    if (!window) return;
+    if (::IsIconic(window)) ::ShowWindow(window, SW_RESTORE);
+    ::SetForegroundWindow(window);
+}
+
 }  // namespace orvo

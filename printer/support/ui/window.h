@@ -53,6 +53,10 @@ private:
     HWND hwnd_ = nullptr;
 };
 
+// Restores the window when minimised and makes it the foreground window,
+// which Windows allows when this process may take the foreground.
+void bringWindowToFront(HWND window) noexcept;
+
 // Runs an event handler: any error that escapes it is shown in the standard
 // error box, and the program goes on.
 template <typename F>

@@ -11,6 +11,7 @@
 #include "support/portable/helpdesk_log_text.h"
 #include "support/portable/program_names.h"
 #include "support/win32/unique.h"
+#include "support/win32/win_error.h"
 #include "support/win32/win_text.h"
 
 namespace orvo::helpdesk {
@@ -112,6 +113,20 @@ void logServer(std::string_view purpose, std::string_view url) noexcept {
     }
 }
 
+std::string errorCodeText(const std::exception& error) {
+    char code[32];
+    if (const auto* win32 = dynamic_cast<const Win32Error*>(&error)) {
+        std::snprintf(code, sizeof code, "error %lu", win32->code());
+    } else if (const auto* com = dynamic_cast<const ComError*>(&error)) {
+        std::snprintf(code, sizeof code, "error 0x%08lX", static_cast<unsigned long>(com->code()));
+    } else if (dynamic_cast<const std::bad_alloc*>(&error)) {
+        return "out of memory";
+    } else {
+        return "no error code";
+    }
+    return code;
+}
+
 std::string todayFile() {
     const std::wstring folder = logFolder();
     return folder.empty() ? std::string() : wideToGbk(folder + todayName());
@@ -128,11 +143,11 @@ std::wstring logHint() {
 }
 
 void showRunEndingErrorBox(HWND owner, const std::exception& error) {
-    const bool outOfMemory = dynamic_cast<const std::bad_alloc*>(&error) != nullptr;
-    log("error box, the run ends");
-    const std::wstring text = outOfMemory ? std::wstring(L"内存不足，无法完成操作。")
-                                          : gbkToWide(errorBoxText(error.what()));
-    ::MessageBoxW(owner, (text + logHint()).c_str(), kApplicationTitle, MB_OK | MB_ICONERROR);
+    log("error box, the run ends: " + errorCodeText(error));
+    const std::string text = dynamic_cast<const std::bad_alloc*>(&error) ? wideToGbk(L"内存不足，无法完成操作")
+                                                                          : std::string(error.what());
+    ::MessageBoxW(owner, (gbkToWide(errorBoxText(text)) + logHint()).c_str(), kApplicationTitle,
+                  MB_OK | MB_ICONERROR);
 }
 
 int showRunEndingBox(HWND owner, const std::wstring& text, const wchar_t* caption, UINT flags) {

@@ -28,6 +28,10 @@ void log(std::string_view gbkText) noexcept;
 // "server <purpose>: <origin>" for an address the run is about to contact.
 void logServer(std::string_view purpose, std::string_view url) noexcept;
 
+// "error <code>" of a Windows or COM failure, "no error code" otherwise:
+// what a log line may say of an exception (its text may name a document).
+std::string errorCodeText(const std::exception& error);
+
 // The full path of today's log file (GBK), or empty when there is no log.
 std::string todayFile();
 

@@ -21,15 +21,19 @@ ApplicationObject* embeddingSlot[2] = {nullptr, nullptr};
 
 }  // namespace
 
-ApplicationObject::ApplicationObject(Suite suite, bool embedding)
-    : suite_(suite), embedding_(embedding), appEvents_(this, kDiidApplicationEvents) {
-    caption = suite == Suite::Word ? L"Microsoft Word" : L"Microsoft Excel";
+ApplicationObject::ApplicationObject(Suite suite, bool embedding, bool wps)
+    : suite_(suite), embedding_(embedding), wps_(wps),
+      appEvents_(this, wps ? kDiidWpsApplicationEvents : kDiidApplicationEvents) {
+    if (wps)
+        caption = suite == Suite::Word ? L"WPS 文字" : L"WPS 表格";
+    else
+        caption = suite == Suite::Word ? L"Microsoft Word" : L"Microsoft Excel";
 }
 
 ApplicationObject::~ApplicationObject() = default;
 
-ComPtr<ApplicationObject> ApplicationObject::start(Suite suite) {
-    auto app = ComPtr<ApplicationObject>::attach(new ApplicationObject(suite, false));
+ComPtr<ApplicationObject> ApplicationObject::start(Suite suite, bool wps) {
+    auto app = ComPtr<ApplicationObject>::attach(new ApplicationObject(suite, false, wps));
     if (suite == Suite::Word) app->window_ = std::make_unique<WordWindow>(*app);
     runningApplications().push_back(app);
     return app;
@@ -56,6 +60,7 @@ ApplicationObject* ApplicationObject::newestWord() {
 }
 
 void ApplicationObject::ensureRunning() const {
+    if (crashed_) throwDisconnected();
     if (ended_) throwServerGone();
 }
 
@@ -119,6 +124,7 @@ ComPtr<DocumentObject> ApplicationObject::openFile(const std::wstring& path, boo
     if (!classForFileName(fullPath, clsid, suite) || suite != suite_)
         clsid = suite_ == Suite::Word ? kClsidWordDocument12 : kClsidExcelSheet12;
     auto doc = ComPtr<DocumentObject>::attach(new DocumentObject(clsid, false));
+    journalMacroSecurity();
     doc->loadFromFile(fullPath, readOnly);
     doc->app_ = ComPtr<ApplicationObject>(this);
     doc->joined_ = true;
@@ -129,6 +135,10 @@ ComPtr<DocumentObject> ApplicationObject::openFile(const std::wstring& path, boo
     doc->fireDocumentEvent(kEventOpen, L"Open");
     if (doc->joined_) activate(doc.get());
     return doc;
+}
+
+void ApplicationObject::journalMacroSecurity() const {
+    journalLine(L"AutomationSecurity at open: " + std::to_wstring(automationSecurity));
 }
 
 ComPtr<DocumentObject> ApplicationObject::newDocument() {
@@ -164,6 +174,19 @@ void ApplicationObject::quit(bool saveChanges) {
     list.erase(std::remove_if(list.begin(), list.end(), [&](const auto& a) { return a.get() == this; }), list.end());
 }
 
+void ApplicationObject::crash() {
+    ensureRunning();
+    ComPtr<ApplicationObject> keep(this);
+    ended_ = crashed_ = true;
+    // The process's windows and open files go with it; its documents stay
+    // as they were last saved.
+    for (const auto& e : documents_) e.doc->dropWithProcess();
+    window_.reset();
+    appEvents_.unadviseAll();
+    auto& list = runningApplications();
+    list.erase(std::remove_if(list.begin(), list.end(), [&](const auto& a) { return a.get() == this; }), list.end());
+}
+
 void ApplicationObject::setVisible(bool show) {
     visible = show;
     if (window_) window_->setVisible(show);
@@ -184,8 +207,21 @@ void ApplicationObject::fireApplicationEvent(DISPID id, const wchar_t* name) {
 }
 
 void* ApplicationObject::queryMore(REFIID iid) {
-    if (iid == kIidWordApplication || iid == kIidExcelApplication) return static_cast<IDispatch*>(this);
+    if (!wps_ && (iid == kIidWordApplication || iid == kIidExcelApplication)) return static_cast<IDispatch*>(this);
     return nullptr;
+}
+
+STDMETHODIMP ApplicationObject::GetClassInfo(ITypeInfo** info) {
+    if (info) *info = nullptr;
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP ApplicationObject::GetGUID(DWORD kind, GUID* guid) {
+    if (!guid) return E_POINTER;
+    *guid = GUID_NULL;
+    if (kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID) return E_INVALIDARG;
+    *guid = appEvents_.iid();
+    return S_OK;
 }
 
 STDMETHODIMP ApplicationObject::GetTypeInfoCount(UINT* count) {
@@ -200,6 +236,8 @@ STDMETHODIMP ApplicationObject::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
 }
 
 STDMETHODIMP ApplicationObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+    // A dead server's proxy answers nothing, not even names.
+    if (crashed_) return RPC_E_DISCONNECTED;
     return applicationMembers(suite_).getIDsOfNames(names, count, ids);
 }
 

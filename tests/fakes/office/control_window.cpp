@@ -38,7 +38,7 @@ LRESULT openFromCopyData(const COPYDATASTRUCT* data) {
 
 LRESULT CALLBACK controlWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_COPYDATA) return openFromCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lp));
-    if (msg >= ORVO_FAKE_OFFICE_SAVE && msg <= ORVO_FAKE_OFFICE_LINGER) return handleControlMessage(msg, wp, lp);
+    if (msg >= ORVO_FAKE_OFFICE_SAVE && msg <= ORVO_FAKE_OFFICE_CRASH) return handleControlMessage(msg, wp, lp);
     if (msg == WM_TIMER && wp == kLingerTimer) {
         ::KillTimer(hwnd, kLingerTimer);
         journalLine(L"Control.LingerEnded");
@@ -149,6 +149,11 @@ LRESULT handleControlMessage(UINT message, WPARAM wParam, LPARAM) {
     case ORVO_FAKE_OFFICE_LINGER:
         journalLine(L"Control.Linger(" + std::to_wstring(wParam) + L")");
         lingerMs = static_cast<UINT>(wParam);
+        return ORVO_FAKE_OFFICE_DONE;
+    case ORVO_FAKE_OFFICE_CRASH:
+        journalLine(L"Control.Crash");
+        if (!app) return ORVO_FAKE_OFFICE_NOTHING;
+        app->crash();
         return ORVO_FAKE_OFFICE_DONE;
     case ORVO_FAKE_OFFICE_QUERY:
         return app ? static_cast<LRESULT>(app->documentCount()) : ORVO_FAKE_OFFICE_NOTHING;

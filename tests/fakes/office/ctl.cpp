@@ -1,14 +1,16 @@
 // fake_office_ctl: acts on the Office substitute inside a running program
 // as the user of Word would, through its control window.
 //
-//   fake_office_ctl.exe [--pid N] [--timeout MS] COMMAND
+//   fake_office_ctl.exe [--pid N] [--timeout MS] [--desktop NAME] COMMAND
 //   COMMAND: save | edit | close [--save] | quit [--save] | new | activate N | query | open PATH
 //            | linger MS   (keep the files open MS milliseconds after the next quit)
+//            | crash       (Word dies: no event, every later call fails)
 //
 // Prints the window's answer. Exit status: 0 done (for query: the number of
 // open documents is printed), 1 nothing to act on, 2 refused, 3 no control
 // window, 4 several processes have one (pass --pid), 5 no answer in time,
-// 6 bad arguments.
+// 6 bad arguments. --desktop looks on the named desktop (a Wine virtual
+// desktop the program runs on) instead of the default one.
 #include <windows.h>
 #include <cstdio>
 #include <string>
@@ -33,7 +35,7 @@ BOOL CALLBACK collect(HWND hwnd, LPARAM lp) {
 }
 
 int usage() {
-    fwprintf(stderr, L"usage: fake_office_ctl [--pid N] [--timeout MS] save|edit|close [--save]|quit [--save]|new|activate N|query|open PATH|linger MS\n");
+    fwprintf(stderr, L"usage: fake_office_ctl [--pid N] [--timeout MS] save|edit|close [--save]|quit [--save]|new|activate N|query|open PATH|linger MS|crash\n");
     return 6;
 }
 
@@ -41,11 +43,13 @@ int usage() {
 
 int wmain(int argc, wchar_t** argv) {
     DWORD pid = 0, timeout = 10000;
+    std::wstring desktop;
     std::vector<std::wstring> words;
     for (int i = 1; i < argc; ++i) {
         std::wstring arg = argv[i];
         if (arg == L"--pid" && i + 1 < argc) pid = wcstoul(argv[++i], nullptr, 10);
         else if (arg == L"--timeout" && i + 1 < argc) timeout = wcstoul(argv[++i], nullptr, 10);
+        else if (arg == L"--desktop" && i + 1 < argc) desktop = argv[++i];
         else words.push_back(arg);
     }
     if (words.empty()) return usage();
@@ -58,6 +62,7 @@ int wmain(int argc, wchar_t** argv) {
     else if (command == L"edit") message = ORVO_FAKE_OFFICE_EDIT;
     else if (command == L"close") message = ORVO_FAKE_OFFICE_CLOSE, wParam = save;
     else if (command == L"quit") message = ORVO_FAKE_OFFICE_QUIT, wParam = save;
+    else if (command == L"crash") message = ORVO_FAKE_OFFICE_CRASH;
     else if (command == L"new") message = ORVO_FAKE_OFFICE_NEW;
     else if (command == L"query") message = ORVO_FAKE_OFFICE_QUERY;
     else if (command == L"activate" && words.size() > 1) message = ORVO_FAKE_OFFICE_ACTIVATE, wParam = wcstoul(words[1].c_str(), nullptr, 10);
@@ -65,6 +70,14 @@ int wmain(int argc, wchar_t** argv) {
     else if (command == L"open" && words.size() > 1) message = WM_COPYDATA, openPath = words[1];
     else return usage();
 
+    if (!desktop.empty()) {
+        // It stays this thread's desktop until the end of the run.
+        HDESK handle = ::OpenDesktopW(desktop.c_str(), 0, FALSE, GENERIC_ALL);
+        if (!handle || !::SetThreadDesktop(handle)) {
+            fwprintf(stderr, L"no desktop %ls\n", desktop.c_str());
+            return 3;
+        }
+    }
     Found found{pid, {}};
     ::EnumWindows(collect, reinterpret_cast<LPARAM>(&found));
     if (found.windows.empty()) {

@@ -27,6 +27,13 @@ void throwServerGone() {
     throw fault;
 }
 
+void throwDisconnected() {
+    DispatchFault fault;
+    fault.hr = RPC_E_DISCONNECTED;
+    fault.description = L"The object invoked has disconnected from its clients.";
+    throw fault;
+}
+
 bool Call::has(size_t i) const noexcept {
     if (i >= args_.size() || !args_[i]) return false;
     const VARIANT* v = args_[i];

@@ -32,6 +32,8 @@ struct DispatchFault {
 [[noreturn]] void throwArgumentError(HRESULT hr, size_t argument);
 // The application has ended: its objects answer like a vanished server.
 [[noreturn]] void throwServerGone();
+// What every call on an object of a crashed server returns.
+[[noreturn]] void throwDisconnected();
 
 // One call's arguments (natural order, named ones in their places), the
 // value of a put, the result, and the label for sub-objects.

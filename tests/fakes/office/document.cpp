@@ -177,7 +177,18 @@ void DocumentObject::ensureAlive() const {
         f.description = L"The object invoked has disconnected from its clients.";
         throw f;
     }
+    if (app_ && app_->crashed() && joined_) throwDisconnected();
     if (app_ && app_->ended() && joined_) throwServerGone();
+}
+
+void DocumentObject::dropWithProcess() {
+    if (ownWindow_ && window_) {
+        ::DestroyWindow(window_);
+        window_ = nullptr;
+        ownWindow_ = false;
+    }
+    releaseFile();
+    docEvents_.unadviseAll();
 }
 
 std::wstring DocumentObject::displayName() const {
@@ -312,7 +323,14 @@ void DocumentObject::close(bool saveChanges, bool fireChange) {
     closing_ = false;
 }
 
-void DocumentObject::printOut() { printDocument(currentDefaultPrinter(), nullptr, displayName(), content); }
+void DocumentObject::printOut() {
+    // A test makes printing fail as Word does when the printer refuses:
+    // ORVO_FAKE_OFFICE_PRINT_FAILS holds the error's description.
+    wchar_t reason[256] = {};
+    if (::GetEnvironmentVariableW(L"ORVO_FAKE_OFFICE_PRINT_FAILS", reason, 256) > 0 && reason[0])
+        throwModelError(4198, reason);
+    printDocument(currentDefaultPrinter(), nullptr, displayName(), content);
+}
 
 bool DocumentObject::printCommand(bool prompt) {
     if (!prompt) {
@@ -528,7 +546,9 @@ STDMETHODIMP DocumentObject::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG
     case OLEIVERB_SHOW:
     case OLEIVERB_UIACTIVATE:
     case OLEIVERB_INPLACEACTIVATE: {
+        // The embedded document opens for the user in its application now.
         joinApplication();
+        application().journalMacroSecurity();
         HRESULT hr = activateInPlace(useSite, verb != OLEIVERB_INPLACEACTIVATE);
         if (FAILED(hr)) {
             // A container that cannot host it in place gets Word's window.
@@ -543,6 +563,7 @@ STDMETHODIMP DocumentObject::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG
     case 1:  // "Open"
     case OLEIVERB_OPEN:
         joinApplication();
+        application().journalMacroSecurity();
         if (inPlaceActive_) InPlaceDeactivate();
         return noted(line, openInOwnWindow());
     case OLEIVERB_HIDE:

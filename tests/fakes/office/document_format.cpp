@@ -188,9 +188,11 @@ DocumentContent parse(std::string_view bytes) {
 const wchar_t* contentStreamName(Suite suite) { return suite == Suite::Word ? L"WordDocument" : L"Workbook"; }
 
 bool suiteOfClass(const CLSID& clsid, Suite& suite) {
-    if (clsid == kClsidWordDocument8 || clsid == kClsidWordDocument12 || clsid == kClsidWordDocument6)
+    if (clsid == kClsidWordDocument8 || clsid == kClsidWordDocument12 || clsid == kClsidWordDocument6 ||
+        clsid == kClsidWpsDocument8 || clsid == kClsidWpsDocument9 || clsid == kClsidWpsDocument12)
         suite = Suite::Word;
-    else if (clsid == kClsidExcelSheet8 || clsid == kClsidExcelSheet12 || clsid == kClsidExcelSheet5)
+    else if (clsid == kClsidExcelSheet8 || clsid == kClsidExcelSheet12 || clsid == kClsidExcelSheet5 ||
+             clsid == kClsidWpsSheet12 || clsid == kClsidWpsWorkbook9)
         suite = Suite::Excel;
     else
         return false;

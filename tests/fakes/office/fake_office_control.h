@@ -43,7 +43,11 @@ enum {
     ORVO_FAKE_OFFICE_QUERY = WM_APP + 0x0F07,
     // From now on, Word keeps the files of its documents open for wParam
     // milliseconds after it has quit, as real Word sometimes does (0: not).
-    ORVO_FAKE_OFFICE_LINGER = WM_APP + 0x0F08
+    ORVO_FAKE_OFFICE_LINGER = WM_APP + 0x0F08,
+    // Word crashes: no event, no save; its window and files go, and from
+    // now on every call on its objects fails as a dead server's does
+    // (RPC_E_DISCONNECTED).
+    ORVO_FAKE_OFFICE_CRASH = WM_APP + 0x0F09
 };
 
 // WM_COPYDATA with this dwData opens a file as File > Open would: lpData is

@@ -774,6 +774,14 @@ const Dispatcher<ApplicationObject>& applicationMembers(Suite suite) {
              {.name = L"DisplayAlerts",
               .get = [](A& a, Call& c) { c.returns(int32_t(a.displayAlerts ? -1 : 0)); },
               .put = [](A& a, Call& c) { a.displayAlerts = c.intValue() != 0; }},
+             {.name = L"AutomationSecurity",
+              .get = [](A& a, Call& c) { c.returns(a.automationSecurity); },
+              .put =
+                  [](A& a, Call& c) {
+                      const int32_t value = c.intValue();
+                      if (value < 1 || value > 3) outOfRange();
+                      a.automationSecurity = value;
+                  }},
              {.name = L"Documents",
               .get = [self](A& a, Call& c) { c.returnsObject(make(documentsMembers(), AppRef{self(a)}, c)); }},
              {.name = L"ActiveDocument",
@@ -809,6 +817,14 @@ const Dispatcher<ApplicationObject>& applicationMembers(Suite suite) {
              {.name = L"DisplayAlerts",
               .get = [](A& a, Call& c) { c.returns(a.displayAlerts); },
               .put = [](A& a, Call& c) { a.displayAlerts = c.boolValue(); }},
+             {.name = L"AutomationSecurity",
+              .get = [](A& a, Call& c) { c.returns(a.automationSecurity); },
+              .put =
+                  [](A& a, Call& c) {
+                      const int32_t value = c.intValue();
+                      if (value < 1 || value > 3) outOfRange();
+                      a.automationSecurity = value;
+                  }},
              // Excel answers Nothing, not an error, when no workbook is open.
              {.name = L"ActiveWorkbook",
               .get = [](A& a, Call& c) { c.returnsObject(ComPtr<DocumentObject>(a.activeDocument())); }},

@@ -26,10 +26,11 @@ namespace orvo::fake {
 
 class DocumentObject;
 
-class ApplicationObject final : public ComObject<IDispatch, IConnectionPointContainer> {
+class ApplicationObject final : public ComObject<IDispatch, IConnectionPointContainer, IProvideClassInfo2> {
 public:
     // A new application, as Word.Application's class makes one per request.
-    static ComPtr<ApplicationObject> start(Suite suite);
+    // As WPS, it answers to WPS's interface ids instead of Microsoft's.
+    static ComPtr<ApplicationObject> start(Suite suite, bool wps = false);
     // The application that serves embedded documents of the suite, started
     // on first use and kept for the process.
     static ApplicationObject& embeddingServer(Suite suite);
@@ -39,6 +40,7 @@ public:
 
     Suite suite() const noexcept { return suite_; }
     bool ended() const noexcept { return ended_; }
+    bool crashed() const noexcept { return crashed_; }
     const std::wstring& label() const noexcept { return label_; }
     // Throws the vanished-server error once the application has quit.
     void ensureRunning() const;
@@ -65,6 +67,9 @@ public:
     ComPtr<DocumentObject> newDocument();
     // Close every document (saving when asked), fire Quit, end.
     void quit(bool saveChanges);
+    // End as a crashed process does: no event, no save, windows and files
+    // gone, and every later call fails as a dead server's (RPC_E_DISCONNECTED).
+    void crash();
 
     void fireApplicationEvent(DISPID id, const wchar_t* name);
 
@@ -79,6 +84,11 @@ public:
     std::wstring caption;
     bool visible = false;
     bool displayAlerts = true;
+    // msoAutomationSecurityLow, as the applications start.
+    int32_t automationSecurity = 1;
+    // The journal line that records what macros would have been allowed
+    // for a document opening now.
+    void journalMacroSecurity() const;
     bool normalTemplateSaved = true;
     int untitledCounter = 0;
 
@@ -91,9 +101,12 @@ public:
     // IConnectionPointContainer
     STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) override;
     STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** out) override;
+    // IProvideClassInfo2: the id of the application events.
+    STDMETHODIMP GetClassInfo(ITypeInfo** info) override;
+    STDMETHODIMP GetGUID(DWORD kind, GUID* guid) override;
 
 private:
-    ApplicationObject(Suite suite, bool embedding);
+    ApplicationObject(Suite suite, bool embedding, bool wps = false);
     ~ApplicationObject() override;
     // Word's and Excel's own application interface ids, through IDispatch.
     void* queryMore(REFIID iid) override;
@@ -105,7 +118,9 @@ private:
 
     Suite suite_;
     bool embedding_;
+    bool wps_;
     bool ended_ = false;
+    bool crashed_ = false;
     std::wstring label_ = L"Application";
     std::vector<Entry> documents_;
     DocumentObject* active_ = nullptr;
@@ -145,6 +160,8 @@ public:
     // Closes it: saving first when asked, firing document Close, leaving its
     // application (DocumentChange when fireChange).
     void close(bool saveChanges, bool fireChange);
+    // Its application's process has died: its window and file go, no event.
+    void dropWithProcess();
     // Prints on the current default printer.
     void printOut();
     // The print command: with the dialog when prompt, else on the default

@@ -1,5 +1,7 @@
-// The in-process server: class objects for Word.Application and the six
-// embeddable document classes, and their registration under HKCR.
+// The in-process server: class objects for Word.Application,
+// Excel.Application and the six embeddable document classes, and their
+// registration under HKCR; or, registered with "regsvr32 /n /i:wps", for
+// WPS Office's classes only, as on a PC with WPS and no Microsoft Office.
 #include <windows.h>
 #include <string>
 #include "class_ids.h"
@@ -18,19 +20,33 @@ struct ClassInfo {
     const wchar_t* shortType;  // null for the application
     const wchar_t* appName;
     const wchar_t* extension;  // the extension that names this class, if any
+    bool wps;                  // one of WPS Office's classes
 };
 
 // The older document classes take no extension: files of their kind are
 // found by the class their storage carries.
 const ClassInfo kClasses[] = {
-    {&kClsidWordApplication, L"Word.Application", L"Microsoft Word Application", nullptr, nullptr, nullptr},
-    {&kClsidWordDocument8, L"Word.Document.8", L"Microsoft Word 97 - 2003 Document", L"Document", L"Microsoft Word", L".doc"},
-    {&kClsidWordDocument12, L"Word.Document.12", L"Microsoft Word Document", L"Document", L"Microsoft Word", L".docx"},
-    {&kClsidWordDocument6, L"Word.Document.6", L"Microsoft Word 6.0 - 7.0 Document", L"Document", L"Microsoft Word", nullptr},
-    {&kClsidExcelSheet8, L"Excel.Sheet.8", L"Microsoft Excel 97-2003 Worksheet", L"Worksheet", L"Microsoft Excel", L".xls"},
-    {&kClsidExcelSheet12, L"Excel.Sheet.12", L"Microsoft Excel Worksheet", L"Worksheet", L"Microsoft Excel", L".xlsx"},
-    {&kClsidExcelSheet5, L"Excel.Sheet.5", L"Microsoft Excel 5.0/95 Worksheet", L"Worksheet", L"Microsoft Excel", nullptr},
+    {&kClsidWordApplication, L"Word.Application", L"Microsoft Word Application", nullptr, nullptr, nullptr, false},
+    {&kClsidExcelApplication, L"Excel.Application", L"Microsoft Excel Application", nullptr, nullptr, nullptr, false},
+    {&kClsidWordDocument8, L"Word.Document.8", L"Microsoft Word 97 - 2003 Document", L"Document", L"Microsoft Word", L".doc", false},
+    {&kClsidWordDocument12, L"Word.Document.12", L"Microsoft Word Document", L"Document", L"Microsoft Word", L".docx", false},
+    {&kClsidWordDocument6, L"Word.Document.6", L"Microsoft Word 6.0 - 7.0 Document", L"Document", L"Microsoft Word", nullptr, false},
+    {&kClsidExcelSheet8, L"Excel.Sheet.8", L"Microsoft Excel 97-2003 Worksheet", L"Worksheet", L"Microsoft Excel", L".xls", false},
+    {&kClsidExcelSheet12, L"Excel.Sheet.12", L"Microsoft Excel Worksheet", L"Worksheet", L"Microsoft Excel", L".xlsx", false},
+    {&kClsidExcelSheet5, L"Excel.Sheet.5", L"Microsoft Excel 5.0/95 Worksheet", L"Worksheet", L"Microsoft Excel", nullptr, false},
+    {&kClsidWpsWriterApplication, L"KWPS.Application", L"WPS Writer Application", nullptr, nullptr, nullptr, true},
+    {&kClsidWpsSpreadsheetApplication, L"KET.Application", L"WPS Spreadsheets Application", nullptr, nullptr, nullptr, true},
+    {&kClsidWpsDocument8, L"KWPS.Document.8", L"WPS Writer 97-2003 Document", L"Document", L"WPS Writer", L".doc", true},
+    {&kClsidWpsDocument12, L"KWPS.Document.12", L"WPS Writer Document", L"Document", L"WPS Writer", L".docx", true},
+    {&kClsidWpsDocument9, L"KWPS.Document.9", L"WPS Writer WPS Document", L"Document", L"WPS Writer", L".wps", true},
+    {&kClsidWpsSheet12, L"KET.Sheet.12", L"WPS Spreadsheets Worksheet", L"Worksheet", L"WPS Spreadsheets", L".xlsx", true},
+    {&kClsidWpsWorkbook9, L"KET.Workbook.9", L"WPS Spreadsheets ET Workbook", L"Worksheet", L"WPS Spreadsheets", L".et", true},
 };
+
+bool isApplication(const CLSID& clsid) {
+    return clsid == kClsidWordApplication || clsid == kClsidExcelApplication || clsid == kClsidWpsWriterApplication ||
+           clsid == kClsidWpsSpreadsheetApplication;
+}
 
 std::wstring guidText(const GUID& guid) {
     wchar_t text[40];
@@ -74,8 +90,11 @@ public:
         ensureControlWindow();
         journalLine(std::wstring(L"Create(") + quote(info_.progId) + L")");
         try {
-            if (*info_.clsid == kClsidWordApplication) {
-                auto app = ApplicationObject::start(Suite::Word);
+            if (isApplication(*info_.clsid)) {
+                const Suite suite = *info_.clsid == kClsidWordApplication || *info_.clsid == kClsidWpsWriterApplication
+                                        ? Suite::Word
+                                        : Suite::Excel;
+                auto app = ApplicationObject::start(suite, info_.wps);
                 return app->QueryInterface(iid, out);
             }
             auto doc = DocumentObject::create(*info_.clsid);
@@ -113,9 +132,12 @@ extern "C" HRESULT __stdcall DllGetClassObject(REFCLSID clsid, REFIID iid, void*
 // long as the process.
 extern "C" HRESULT __stdcall DllCanUnloadNow() { return S_FALSE; }
 
-extern "C" HRESULT __stdcall DllRegisterServer() {
+namespace {
+
+HRESULT registerClasses(bool wps) {
     const std::wstring dll = modulePath();
     for (const auto& info : kClasses) {
+        if (info.wps != wps) continue;
         const std::wstring key = L"CLSID\\" + guidText(*info.clsid);
         LSTATUS s = setValue(HKEY_CLASSES_ROOT, key, nullptr, info.userType);
         if (s == ERROR_SUCCESS) s = setValue(HKEY_CLASSES_ROOT, key + L"\\InprocServer32", nullptr, dll);
@@ -133,6 +155,20 @@ extern "C" HRESULT __stdcall DllRegisterServer() {
         if (s != ERROR_SUCCESS) return HRESULT_FROM_WIN32(s);
     }
     return S_OK;
+}
+
+}  // namespace
+
+// Microsoft Office's classes.
+extern "C" HRESULT __stdcall DllRegisterServer() { return registerClasses(false); }
+
+extern "C" HRESULT __stdcall DllUnregisterServer();
+
+// "regsvr32 /n /i:wps": WPS Office's classes only.
+extern "C" HRESULT __stdcall DllInstall(BOOL install, LPCWSTR options) {
+    if (!install) return DllUnregisterServer();
+    if (!options || ::CompareStringOrdinal(options, -1, L"wps", -1, TRUE) != CSTR_EQUAL) return E_INVALIDARG;
+    return registerClasses(true);
 }
 
 // Removes only what points at this server, so another registration (a real

@@ -15,6 +15,7 @@ TEST_F(JournalTest, RecordsEachCallWithItsArgumentsInOrder) {
     auto word = startWord();
     put(word.get(), L"Caption", L"orvo \"ZUN\"!");
     put(word.get(), L"Visible", true);
+    put(word.get(), L"AutomationSecurity", 3);
     auto documents = path(word.get(), {L"Documents"});
     call(documents.get(), L"Open", {doc, false, false, false, L"", L"", true, L"", L"", 0});
     put(path(word.get(), {L"NormalTemplate"}).get(), L"Saved", true);
@@ -29,8 +30,10 @@ TEST_F(JournalTest, RecordsEachCallWithItsArgumentsInOrder) {
         L"Create(\"Word.Application\")",
         L"Application.Caption = \"orvo \"\"ZUN\"\"!\"",
         L"Application.Visible = True",
+        L"Application.AutomationSecurity = 3",
         L"Application.Documents",
         L"Application.Documents.Open(" + quotedDoc + L", False, False, False, \"\", \"\", True, \"\", \"\", 0)",
+        L"AutomationSecurity at open: 3",
         L"Event Document.Open",
         L"Event Application.DocumentChange",
         L"Application.NormalTemplate",
