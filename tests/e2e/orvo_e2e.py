@@ -87,6 +87,28 @@ def wine_path(path):
     return "Z:" + str(Path(path).resolve()).replace("/", "\\")
 
 
+def prefix_path(windows_path):
+    """Where a C:\\ path of the current Wine prefix is on this side."""
+    drive, _, rest = windows_path.partition(":\\")
+    assert drive.upper() == "C", windows_path
+    return Path(ENV["WINEPREFIX"]) / "drive_c" / Path(*rest.split("\\"))
+
+
+def helpdesk_log_folder():
+    """%LOCALAPPDATA%\\orvo\\logs of the current prefix, or None."""
+    found = sorted(Path(ENV["WINEPREFIX"]).glob("drive_c/users/*/AppData/Local/orvo/logs"))
+    return found[0] if found else None
+
+
+def helpdesk_log_text(path=None):
+    """A helpdesk log file (the newest of the current prefix by default) as text; "" when there is none."""
+    if path is None:
+        folder = helpdesk_log_folder()
+        files = sorted(folder.glob("orvo-*.log")) if folder and folder.is_dir() else []
+        path = files[-1] if files else None
+    return Path(path).read_bytes().decode("utf-8-sig") if path and Path(path).is_file() else ""
+
+
 class UiDriverError(AssertionError):
     pass
 

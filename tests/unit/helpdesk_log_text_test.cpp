@@ -25,6 +25,9 @@ TEST(HelpdeskLogText, AnAddressIsLoggedAsItsOriginOnly) {
 
 TEST(HelpdeskLogText, OldFilesGoOldestFirstToKeepFourteenAndTenMegabytes) {
     EXPECT_EQ(logFileName(2026, 3, 7), "orvo-2026-03-07.log");
+    EXPECT_TRUE(isDailyLogFileName(logFileName(2026, 3, 7)));
+    for (const char* other : {"orvo-2026-3-7.log", "orvo-notes.log", "orvo-2026-03-07.log.bak", "orvo-2026_03_07.log"})
+        EXPECT_FALSE(isDailyLogFileName(other)) << other;
     std::vector<LogFileInfo> files;
     for (int day = 1; day <= 16; ++day) files.push_back({logFileName(2026, 1, day), 1000});
     files.push_back({"notes.txt", 50'000'000});  // not ours

@@ -13,16 +13,6 @@ bool isHostCharacter(char c) {
            c == ':';
 }
 
-bool isDailyLogName(const std::string& name) {
-    // orvo-YYYY-MM-DD.log
-    if (name.size() != 19 || name.compare(0, 5, "orvo-") != 0 || name.compare(15, 4, ".log") != 0) return false;
-    for (std::size_t i = 5; i < 15; ++i) {
-        const bool dash = i == 9 || i == 12;
-        if (dash ? name[i] != '-' : (name[i] < '0' || name[i] > '9')) return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 std::string originForLog(std::string_view url) {
@@ -65,9 +55,19 @@ std::string logFileName(int year, int month, int day) {
     return name;
 }
 
+bool isDailyLogFileName(const std::string& name) {
+    // orvo-YYYY-MM-DD.log
+    if (name.size() != 19 || name.compare(0, 5, "orvo-") != 0 || name.compare(15, 4, ".log") != 0) return false;
+    for (std::size_t i = 5; i < 15; ++i) {
+        const bool dash = i == 9 || i == 12;
+        if (dash ? name[i] != '-' : (name[i] < '0' || name[i] > '9')) return false;
+    }
+    return true;
+}
+
 std::vector<std::string> logFilesToDelete(std::vector<LogFileInfo> files, const std::string& todayName,
                                           std::size_t keep, std::uint64_t maxBytes) {
-    std::erase_if(files, [](const LogFileInfo& f) { return !isDailyLogName(f.name); });
+    std::erase_if(files, [](const LogFileInfo& f) { return !isDailyLogFileName(f.name); });
     // Newest first; the dates in the names sort as text.
     std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.name > b.name; });
     std::vector<std::string> doomed;

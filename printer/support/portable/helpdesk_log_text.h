@@ -16,6 +16,8 @@ std::string originForLog(std::string_view url);
 
 // "orvo-YYYY-MM-DD.log".
 std::string logFileName(int year, int month, int day);
+// Whether a name has that form; other files in the folder are not the log's.
+bool isDailyLogFileName(const std::string& name);
 
 struct LogFileInfo {
     std::string name;

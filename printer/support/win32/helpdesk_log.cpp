@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <mutex>
 #include <new>
@@ -19,7 +20,13 @@ namespace {
 
 std::mutex logMutex;
 
-// %LOCALAPPDATA%\orvo\logs\, created when missing; empty when that fails.
+bool isFolder(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// %LOCALAPPDATA%\orvo\logs\, created when missing; empty when that fails
+// (a file of that name counts as a failure too).
 std::wstring logFolder() {
     wchar_t base[MAX_PATH];
     const DWORD n = ::GetEnvironmentVariableW(L"LOCALAPPDATA", base, MAX_PATH);
@@ -27,8 +34,8 @@ std::wstring logFolder() {
     std::wstring folder = std::wstring(base, n) + L"\\orvo";
     ::CreateDirectoryW(folder.c_str(), nullptr);
     folder += L"\\logs";
-    if (!::CreateDirectoryW(folder.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) return {};
-    return folder + L"\\";
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    return isFolder(folder) ? folder + L"\\" : std::wstring();
 }
 
 std::wstring todayName() {
@@ -46,20 +53,36 @@ std::string timestamp() {
     return text;
 }
 
-// Deletes the daily files beyond what the log may keep.
-void pruneOldFiles(const std::wstring& folder) {
-    std::vector<LogFileInfo> files;
+// What the other daily files kept hold, as last counted: today's file may
+// grow only into what they leave of the log's bytes.
+std::uint64_t otherFilesBytes = 0;
+
+// Deletes the daily files beyond what the log may keep, today's counted as at
+// least todayBytes long, and counts what the others kept hold.
+void pruneOldFiles(const std::wstring& folder, std::uint64_t todayBytes) {
+    const std::string today = wideToGbk(todayName());
+    std::vector<LogFileInfo> files{{today, todayBytes}};
     WIN32_FIND_DATAW found;
     HANDLE search = ::FindFirstFileW((folder + L"orvo-*.log").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return;
-    do {
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        files.push_back({wideToGbk(found.cFileName),
-                         (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow});
-    } while (::FindNextFileW(search, &found));
-    ::FindClose(search);
-    for (const auto& name : logFilesToDelete(files, wideToGbk(todayName()))) {
-        ::DeleteFileW((folder + gbkToWide(name)).c_str());
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = wideToGbk(found.cFileName);
+            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !isDailyLogFileName(name)) continue;
+            const std::uint64_t bytes = (static_cast<std::uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+            if (name == today)
+                files.front().bytes = std::max(files.front().bytes, bytes);
+            else
+                files.push_back({name, bytes});
+        } while (::FindNextFileW(search, &found));
+        ::FindClose(search);
+    }
+    const std::vector<std::string> doomed = logFilesToDelete(files, today);
+    otherFilesBytes = 0;
+    for (const LogFileInfo& file : files) {
+        if (file.name == today) continue;
+        const bool goes = std::find(doomed.begin(), doomed.end(), file.name) != doomed.end();
+        // One that cannot be deleted still takes its room.
+        if (!goes || !::DeleteFileW((folder + gbkToWide(file.name)).c_str())) otherFilesBytes += file.bytes;
     }
 }
 
@@ -72,9 +95,13 @@ void appendLine(const std::string& utf8Line) {
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return;
     LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(file.get(), &size) || static_cast<std::uint64_t>(size.QuadPart) >= kLogBytesKept) return;
+    if (!::GetFileSizeEx(file.get(), &size)) return;
     // A byte order mark, so that Notepad shows the Chinese texts right.
     const std::string text = (size.QuadPart == 0 ? "\xEF\xBB\xBF" : "") + utf8Line;
+    const std::uint64_t after = static_cast<std::uint64_t>(size.QuadPart) + text.size();
+    // Older days make room for today; today's file alone never outgrows the log.
+    if (after + otherFilesBytes > kLogBytesKept) pruneOldFiles(folder, after);
+    if (after + otherFilesBytes > kLogBytesKept) return;
     DWORD written = 0;
     ::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
@@ -99,7 +126,7 @@ void startRun() noexcept {
         {
             const std::lock_guard lock(logMutex);
             const std::wstring folder = logFolder();
-            if (!folder.empty()) pruneOldFiles(folder);
+            if (!folder.empty()) pruneOldFiles(folder, 0);
         }
         log("orvo_Printer " ORVO_VERSION " started");
     } catch (...) {
@@ -129,7 +156,12 @@ std::string errorCodeText(const std::exception& error) {
 
 std::string todayFile() {
     const std::wstring folder = logFolder();
-    return folder.empty() ? std::string() : wideToGbk(folder + todayName());
+    if (folder.empty()) return {};
+    // A file the run could not write is no help to anyone.
+    const std::wstring path = folder + todayName();
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return {};
+    return wideToGbk(path);
 }
 
 std::wstring logHint() {

@@ -32,7 +32,7 @@ void logServer(std::string_view purpose, std::string_view url) noexcept;
 // what a log line may say of an exception (its text may name a document).
 std::string errorCodeText(const std::exception& error);
 
-// The full path of today's log file (GBK), or empty when there is no log.
+// The full path of today's log file (GBK), or empty when there is none.
 std::string todayFile();
 
 // The last lines of an error box that ends a run: they name today's log
