@@ -8,12 +8,14 @@
 #include "hosting/frm_WriteRead_bar.h"
 #include "hosting/frm_xlsOLE.h"
 #include "main/frm_Main.h"
+#include "support/win32/helpdesk_log.h"
 #include "support/win32/safe_dll_search.h"
 #include "support/win32/unique.h"
 #include "support/win32/win_error.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     orvo::useSafeDllSearch();
+    orvo::helpdesk::startRun();
     try {
         orvo::Application application;
         orvo::OleScope ole;  // single-threaded apartment with OLE
@@ -36,13 +38,16 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
 
         // The main window shows as the loop starts; its first show decodes the request.
         frmMain.Show();
-        return application.run();
+        const int exitCode = application.run();
+        orvo::helpdesk::log("run ended, exit code " + std::to_string(exitCode));
+        return exitCode;
     } catch (const std::exception& e) {
         // Windows destroyed on the way out may have asked the loop to end;
         // that request must not close the box before it is read.
         MSG quit;
         ::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
-        orvo::showErrorBox(nullptr, e);
+        orvo::helpdesk::showRunEndingErrorBox(nullptr, e);
+        orvo::helpdesk::log("run ended, exit code 1");
         return 1;
     }
 }

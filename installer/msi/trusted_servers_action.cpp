@@ -18,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/server_origin.h"
 #include "support/win32/unique.h"
 
 namespace {
@@ -32,63 +33,24 @@ constexpr wchar_t kRecordValue[] = L"TrustedServers";
 constexpr REGSAM kRecordView = KEY_WOW64_32KEY;
 constexpr REGSAM kMachineListView = KEY_WOW64_64KEY;
 
-std::wstring lowerAscii(std::wstring_view text) {
-    std::wstring out(text);
-    for (auto& c : out) {
-        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-    }
-    return out;
-}
-
 std::wstring_view trimmed(std::wstring_view text) {
     while (!text.empty() && (text.front() == L' ' || text.front() == L'\t')) text.remove_prefix(1);
     while (!text.empty() && (text.back() == L' ' || text.back() == L'\t')) text.remove_suffix(1);
     return text;
 }
 
-bool isHostCharacter(wchar_t c) {
-    return (c >= L'a' && c <= L'z') || (c >= L'0' && c <= L'9') || c == L'-' || c == L'.';
-}
-
-// "scheme://host:port" with the host in lower case and the scheme's default
-// port filled in; "*." may lead the host to cover every host under a domain.
-// Nothing else is accepted: no path beyond "/", no user, no query.
+// The entry in the form the program compares, read as its trust check reads
+// list entries: "scheme://host:port" in lower case, the scheme's port filled
+// in, "*." allowed to lead the host. No path beyond "/", no user, no query.
 std::optional<std::wstring> originOf(std::wstring_view entry) {
-    const std::wstring text = lowerAscii(trimmed(entry));
-    std::wstring_view rest = text;
-    std::wstring scheme;
-    for (const wchar_t* known : {L"https", L"http"}) {
-        const std::wstring prefix = std::wstring(known) + L"://";
-        if (rest.substr(0, prefix.size()) == prefix) {
-            scheme = known;
-            rest.remove_prefix(prefix.size());
-            break;
-        }
+    std::string ascii;
+    for (wchar_t c : entry) {
+        if (c > 0x7F) return std::nullopt;  // no origin holds other characters
+        ascii += static_cast<char>(c);
     }
-    if (scheme.empty()) return std::nullopt;
-    if (!rest.empty() && rest.back() == L'/') rest.remove_suffix(1);
-
-    std::wstring_view host = rest;
-    std::wstring port = scheme == L"https" ? L"443" : L"80";
-    if (const auto colon = rest.find(L':'); colon != std::wstring_view::npos) {
-        host = rest.substr(0, colon);
-        const std::wstring_view digits = rest.substr(colon + 1);
-        if (digits.empty() || digits.size() > 5) return std::nullopt;
-        unsigned long number = 0;
-        for (wchar_t c : digits) {
-            if (c < L'0' || c > L'9') return std::nullopt;
-            number = number * 10 + static_cast<unsigned long>(c - L'0');
-        }
-        if (number == 0 || number > 65535) return std::nullopt;
-        port = std::to_wstring(number);
-    }
-    std::wstring_view name = host;
-    if (name.substr(0, 2) == L"*.") name.remove_prefix(2);
-    if (name.empty() || name.front() == L'.' || name.back() == L'.') return std::nullopt;
-    for (wchar_t c : name) {
-        if (!isHostCharacter(c)) return std::nullopt;
-    }
-    return scheme + L"://" + std::wstring(host) + L":" + port;
+    const std::optional<std::string> origin = orvo::listEntryText(ascii);
+    if (!origin) return std::nullopt;
+    return std::wstring(origin->begin(), origin->end());
 }
 
 std::vector<std::wstring> splitList(std::wstring_view list) {

@@ -136,6 +136,13 @@ bool originEntryCovers(std::string_view entry, const ServerOrigin& origin) {
            origin.host.compare(origin.host.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
+std::optional<std::string> listEntryText(std::string_view entry) {
+    const std::optional<ParsedOrigin> parsed = parseOrigin(trimmed(entry), Shape::ListEntry);
+    if (!parsed) return std::nullopt;
+    const ServerOrigin& origin = parsed->origin;
+    return origin.scheme + "://" + (parsed->wildcard ? "*." : "") + origin.host + ":" + std::to_string(origin.port);
+}
+
 bool originListCovers(std::span<const std::string> entries, const ServerOrigin& origin) {
     return std::any_of(entries.begin(), entries.end(),
                        [&](const std::string& entry) { return originEntryCovers(entry, origin); });

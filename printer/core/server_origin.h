@@ -32,6 +32,10 @@ std::optional<ServerOrigin> originOfAddress(std::string_view address);
 // case free; "https://*.example.com:443" covers every host under
 // example.com but not example.com itself, and never an IP address.
 bool originEntryCovers(std::string_view entry, const ServerOrigin& origin);
+// The entry as the lists are best written: "scheme://host:port" in lower
+// case, the scheme's port filled in, a leading "*." kept; nothing for text
+// that is no entry (a path, a user, a query, another scheme).
+std::optional<std::string> listEntryText(std::string_view entry);
 bool originListCovers(std::span<const std::string> entries, const ServerOrigin& origin);
 
 enum class ServerPurpose { DownloadReport, UploadDocument, ReadSealList };

@@ -11,6 +11,7 @@
 #include "resources/control_ids.h"
 #include "resources/resource_ids.h"
 #include "support/ui/font.h"
+#include "support/win32/helpdesk_log.h"
 #include "support/win32/win_error.h"
 #include "support/win32/win_text.h"
 
@@ -187,7 +188,8 @@ bool Tfrm_Priview::LoadDocument() {
             container.loadFromBorrowedStream(
                 std::string_view(reinterpret_cast<const char*>(FPreviewStream->data()), FPreviewStream->size()));
         } catch (const std::exception&) {
-            ::MessageBoxW(hwnd(), L"无法打开此文件。", L"文件错误", MB_OK | MB_ICONERROR);
+            helpdesk::log("view: the report could not be loaded into the preview");
+            helpdesk::showRunEndingBox(hwnd(), L"无法打开此文件。", L"文件错误", MB_OK | MB_ICONERROR);
             if (Application* app = theApplication()) app->terminate();
             return false;
         }

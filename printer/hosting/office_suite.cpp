@@ -6,6 +6,7 @@
 #include <string>
 
 #include "support/portable/program_names.h"
+#include "support/win32/helpdesk_log.h"
 #include "support/win32/unique.h"
 #include "support/win32/win_text.h"
 
@@ -40,6 +41,14 @@ std::optional<OfficeApplicationClass> chooseApplication(OfficeApp app) {
     return std::nullopt;
 }
 
+// The choice goes to the log once: which suite a helpdesk has to look at.
+std::optional<OfficeApplicationClass> chooseAndLogApplication(OfficeApp app) {
+    std::optional<OfficeApplicationClass> chosen = chooseApplication(app);
+    const char* what = app == OfficeApp::Writer ? "office: documents by " : "office: spreadsheets by ";
+    helpdesk::log(what + (chosen ? wideToGbk(chosen->progId) : std::string("no suite installed")));
+    return chosen;
+}
+
 bool keyExists(const std::wstring& path, REGSAM view) {
     UniqueRegKey key;
     return ::RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | view, key.put()) == ERROR_SUCCESS;
@@ -48,9 +57,12 @@ bool keyExists(const std::wstring& path, REGSAM view) {
 }  // namespace
 
 std::optional<OfficeApplicationClass> officeApplicationClass(OfficeApp app) {
-    static const std::optional<OfficeApplicationClass> writer = chooseApplication(OfficeApp::Writer);
-    static const std::optional<OfficeApplicationClass> spreadsheet = chooseApplication(OfficeApp::Spreadsheet);
-    return app == OfficeApp::Writer ? writer : spreadsheet;
+    if (app == OfficeApp::Writer) {
+        static const std::optional<OfficeApplicationClass> writer = chooseAndLogApplication(OfficeApp::Writer);
+        return writer;
+    }
+    static const std::optional<OfficeApplicationClass> spreadsheet = chooseAndLogApplication(OfficeApp::Spreadsheet);
+    return spreadsheet;
 }
 
 OfficeMissingError::OfficeMissingError(OfficeApp app)
@@ -71,7 +83,7 @@ std::optional<OfficeApp> officeAppForExtension(std::string_view ext) noexcept {
 }
 
 void showOfficeMissing(HWND owner, const OfficeMissingError& error) {
-    ::MessageBoxW(owner, gbkToWide(error.what()).c_str(), kApplicationTitle, MB_OK | MB_ICONERROR);
+    helpdesk::showRunEndingBox(owner, gbkToWide(error.what()), kApplicationTitle, MB_OK | MB_ICONERROR);
 }
 
 bool confirmOfficeInstalled(HWND owner, OfficeApp app) {

@@ -41,7 +41,8 @@ OfficeApplicationClass requireOfficeApplication(OfficeApp app);
 // Word's for ".doc" and ".docx", Excel's for ".xls" and ".xlsx".
 std::optional<OfficeApp> officeAppForExtension(std::string_view ext) noexcept;
 
-// The message as it is written, full stop included, with the error icon.
+// The message as it is written, full stop included, with the error icon; the
+// run ends after it, so the box names the day's log file too.
 void showOfficeMissing(HWND owner, const OfficeMissingError& error);
 // Whether a suite is installed for app; if not, the user is told so first.
 bool confirmOfficeInstalled(HWND owner, OfficeApp app);

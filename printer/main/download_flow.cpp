@@ -7,7 +7,9 @@
 #include "core/temp_name.h"
 #include "main/frm_Main.h"
 #include "support/portable/container_stream.h"
+#include "support/net/http_failure_log.h"
 #include "support/win32/files.h"
+#include "support/win32/helpdesk_log.h"
 #include "support/win32/win_error.h"
 #include "support/win32/win_text.h"
 
@@ -48,12 +50,14 @@ bool TfrmMain::DownloadReport(ReportRequest& request) {
     TransferProgress onUi;
     onUi.begin = [this](std::uint64_t expected) { IdHTTPWorkBegin(expected); };
     onUi.work = [this](std::uint64_t transferred) { IdHTTPWork(transferred); };
+    helpdesk::logServer("report", url);
     try {
         // The client hands back the whole body or nothing, so a broken
         // transfer leaves the buffer empty and the next print fetches again.
         request.FDownloadStream = runPumpedResult<MemoryBuffer>(
             [&](UiQueue& queue) { return client.get(url, forwardToUi(queue, onUi)); });
     } catch (const HttpError& e) {
+        helpdesk::log("download: " + httpFailureForLog(e));
         // A certificate problem is not cured by trying again: say which.
         if (e.kind() == HttpError::Kind::Insecure)
             Label1.setCaption(std::string(e.what()));
@@ -61,13 +65,16 @@ bool TfrmMain::DownloadReport(ReportRequest& request) {
             Label1.setCaption(std::wstring(L"下载报表文件失败，请重试..."));
         return false;
     } catch (const WaitCancelled&) {
+        helpdesk::log("download: cancelled");
         Label1.setCaption(std::wstring(L"下载报表文件失败，请重试..."));
         return false;
     } catch (const std::bad_alloc&) {
         // A report too large for this machine is a failed download too.
+        helpdesk::log("download: out of memory");
         Label1.setCaption(std::wstring(L"下载报表文件失败，请重试..."));
         return false;
     }
+    helpdesk::log("download: ok, " + std::to_string(request.FDownloadStream.size()) + " bytes");
     // Closed while the transfer ran: the program is ending, nothing follows.
     return hwnd() != nullptr;
 }

@@ -16,6 +16,7 @@
 #include "seals/WordAuto.h"
 #include "support/portable/delimited_list.h"
 #include "support/win32/files.h"
+#include "support/win32/helpdesk_log.h"
 #include "support/win32/printers.h"
 #include "support/win32/win_error.h"
 #include "support/win32/win_text.h"
@@ -23,6 +24,15 @@
 
 namespace orvo {
 namespace {
+
+// The mode as the log names it: one the program knows, never the request's
+// own text.
+std::string modeForLog(const std::string& mode) {
+    for (const char* known : {"viewf", "editf", "signf", "login"}) {
+        if (mode == known) return mode;
+    }
+    return "print choice";
+}
 
 constexpr int kDesignWidth = 506;
 constexpr int kDesignHeight = 316;
@@ -190,19 +200,24 @@ void TfrmMain::Show() {
 void TfrmMain::FormShow() {
     FShadow = std::make_unique<DropShadow>(hwnd(), kShadowColor);
     FShadow->show();
-    bool decoded = false;
-    guardEvent(hwnd(), [&] {
+    try {
         DecodeRequest();
-        decoded = true;
+    } catch (const std::exception& e) {
+        // A request that cannot be decoded leaves nothing to do: once its
+        // error has been shown, the program ends instead of lingering unseen.
+        helpdesk::log("request: could not be decoded");
+        helpdesk::showRunEndingErrorBox(hwnd(), e);
+        theApplication()->terminate();
+        return;
+    }
+    guardEvent(hwnd(), [&] {
         ParseRequestParameters(request_.FRequest, request_);
         parametersRead_ = true;
     });
-    // A request that cannot be decoded leaves nothing to do: once its error
-    // has been shown, the program ends instead of lingering unseen.
-    if (!decoded) theApplication()->terminate();
+    if (!parametersRead_) helpdesk::log("request: parameters cut short");
     // Posted messages come before the dispatch timer's: the list is full
     // before the print choice shows it (at zero height until then).
-    else if (opensPrintChoice(request_.FMode)) ::PostMessageW(hwnd(), kListPrinters, 0, 0);
+    if (opensPrintChoice(request_.FMode)) ::PostMessageW(hwnd(), kListPrinters, 0, 0);
 }
 
 void TfrmMain::DecodeRequest() {
@@ -210,6 +225,7 @@ void TfrmMain::DecodeRequest() {
     request_.FRequest = decodeRequestString(request_.FRequest, kRequestModulusText, kRequestExponentText);
     Timer1.setEnabled(true);
     request_.FMode = modeOfRequest(request_.FRequest);
+    helpdesk::log("mode: " + modeForLog(request_.FMode));
 }
 
 void TfrmMain::Timer1Timer() {

@@ -5,6 +5,8 @@
 #include "application.h"
 #include "core/login_request.h"
 #include "main/frm_Main.h"
+#include "support/net/http_failure_log.h"
+#include "support/win32/helpdesk_log.h"
 #include "support/win32/win_text.h"
 
 namespace orvo {
@@ -29,7 +31,10 @@ HttpSettings loginSettings() {
 
 void TfrmMain::PostLogin(const std::string& digest, const std::string& address, const std::string& token) {
     const std::vector<FormField> fields{{"Digest", digest}, {"Token", token}};
-    if (confirmLogin(hwnd(), address)) {
+    if (!confirmLogin(hwnd(), address)) {
+        helpdesk::log("login: cancelled by the user");
+    } else {
+        helpdesk::logServer("login", address);
         try {
             // A client of its own: no cookies from the report download, and
             // the reply is read but means nothing to us.
@@ -37,10 +42,12 @@ void TfrmMain::PostLogin(const std::string& digest, const std::string& address, 
                 HttpClient client(loginSettings());
                 client.postForm(address, fields, forwardToUi(queue, {}));
             });
+            helpdesk::log("login: posted");
         } catch (const HttpError& e) {
+            helpdesk::log("login: " + httpFailureForLog(e));
             std::wstring text = L"无法连接服务器，请重新登录。";
             if (e.kind() == HttpError::Kind::Insecure) text += L"\n" + gbkToWide(e.what());
-            ::MessageBoxW(hwnd(), text.c_str(), L"登录错误", MB_OK | MB_ICONERROR);
+            helpdesk::showRunEndingBox(hwnd(), text, L"登录错误", MB_OK | MB_ICONERROR);
         } catch (const WaitCancelled&) {
             // The program is already ending.
         }

@@ -11,6 +11,7 @@
 #include "main/frm_Main.h"
 #include "support/win32/dispatch.h"
 #include "support/win32/files.h"
+#include "support/win32/helpdesk_log.h"
 #include "support/win32/win_error.h"
 #include "support/win32/win_text.h"
 
@@ -49,6 +50,7 @@ void TfrmMain::PrintReport(ReportRequest& request, const wchar_t* downloadedText
         ApplyChosenPrinter();
         if (printHost().OleContainer().empty()) LoadPrintHost(request);
     } catch (const std::exception& e) {
+        helpdesk::log("print: the report could not be loaded for printing");
         // The error box tells the details; the status line must not go on
         // saying that printing is under way.
         Label1.setCaption(L"打印失败：" + oneLine(gbkToWide(e.what())));
@@ -102,7 +104,10 @@ void TfrmMain::LoadPrintHost(ReportRequest& request) {
     }
 }
 
-void TfrmMain::PrintWithDialog(const ReportRequest&) { printHost().OleContainer().printWithHostDialog(); }
+void TfrmMain::PrintWithDialog(const ReportRequest&) {
+    printHost().OleContainer().printWithHostDialog();
+    helpdesk::log("print: handed to the print dialog");
+}
 
 void TfrmMain::PrintWithoutDialog(const ReportRequest& request) {
     // The status line tells whether the job reached the printer, so a user
@@ -120,7 +125,9 @@ void TfrmMain::PrintWithoutDialog(const ReportRequest& request) {
             throw AppError(wideToGbk(L"此类文件不能直接打印"));
         document.call(L"PrintOut");
         Label1.setCaption(L"已发送到打印机 " + printer);
+        helpdesk::log("print: sent to the printer");
     } catch (const std::exception& e) {
+        helpdesk::log("print: failed, " + helpdesk::errorCodeText(e));
         Label1.setCaption(L"打印失败：" + oneLine(gbkToWide(e.what())));
     }
 }

@@ -5,6 +5,7 @@
 
 #include "core/server_origin.h"
 #include "resources/resource_ids.h"
+#include "support/win32/helpdesk_log.h"
 #include "support/win32/server_lists.h"
 #include "support/win32/win_text.h"
 
@@ -84,6 +85,10 @@ Answer ask(const std::vector<RequestedServer>& servers, HWND owner) {
     return question.answer;
 }
 
+void logServers(const std::vector<RequestedServer>& servers, const char* verdict) {
+    for (const RequestedServer& server : servers) helpdesk::log("trust: " + server.origin.text() + " " + verdict);
+}
+
 // A choice that cannot be stored still holds for this run.
 void remember(const wchar_t* listKey, const std::vector<RequestedServer>& servers) {
     try {
@@ -104,18 +109,24 @@ bool confirmRequestedServers(std::string_view mode, const RequestFields& fields,
     const std::vector<std::string> refusedBefore = readUserServerList(kUserRefusedServersKey);
     std::vector<RequestedServer> unknown, refused;
     for (const RequestedServer& server : requested) {
-        if (originListCovers(trusted, server.origin)) continue;
+        if (originListCovers(trusted, server.origin)) {
+            helpdesk::log("trust: " + server.origin.text() + " is on a list of trusted servers");
+            continue;
+        }
         unknown.push_back(server);
         if (originListCovers(refusedBefore, server.origin)) refused.push_back(server);
     }
     if (unknown.empty()) return true;
     if (!refused.empty()) {
+        logServers(refused, "was refused before: the run ends");
         const std::wstring text = L"您已拒绝访问以下服务器，本次请求不会执行：\r\n\r\n" + describeServers(refused);
-        ::MessageBoxW(owner, text.c_str(), kCaption, MB_OK | MB_ICONWARNING);
+        helpdesk::showRunEndingBox(owner, text, kCaption, MB_OK | MB_ICONWARNING);
         return false;
     }
 
     const Answer answer = ask(unknown, owner);
+    logServers(unknown, answer.allowed ? (answer.remember ? "allowed by the user, remembered" : "allowed by the user")
+                                       : (answer.remember ? "refused by the user, remembered" : "refused by the user"));
     if (answer.remember) remember(answer.allowed ? kUserTrustedServersKey : kUserRefusedServersKey, unknown);
     return answer.allowed;
 }

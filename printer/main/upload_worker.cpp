@@ -7,8 +7,10 @@
 #include "application.h"
 #include "core/upload_reply.h"
 #include "support/net/http_client.h"
+#include "support/net/http_failure_log.h"
 #include "support/ui/ui_thread_calls.h"
 #include "support/win32/files.h"
+#include "support/win32/helpdesk_log.h"
 #include "support/win32/win_error.h"
 #include "support/win32/win_text.h"
 
@@ -79,11 +81,13 @@ void TMyThread::Execute() {
         UploadDocument();
     } catch (const std::exception& e) {
         HideProgress();
-        showErrorBox(nullptr, e);
+        helpdesk::log("upload: failed, " + helpdesk::errorCodeText(e));
+        helpdesk::showRunEndingErrorBox(nullptr, e);
         CloseMainWindow();
     } catch (...) {
         HideProgress();
-        showErrorBox(nullptr, wideToGbk(L"未知错误"));
+        helpdesk::log("upload: failed");
+        helpdesk::showRunEndingErrorBox(nullptr, AppError(wideToGbk(L"未知错误")));
         CloseMainWindow();
     }
 }
@@ -93,25 +97,31 @@ void TMyThread::UploadDocument() {
     UniqueFile file = WaitForReleaseAndOpen(error);
     if (!file) {
         const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+        helpdesk::log(missing ? "upload: the document is gone, error " + std::to_string(error)
+                              : "upload: the document is still in use, error " + std::to_string(error));
         return FailWithBox(missing ? kUploadFileMissing : kUploadFileInUse);
     }
     std::string digest;
     try {
         digest = FileMD5(file.get());
-    } catch (const Win32Error&) {
+    } catch (const Win32Error& e) {
+        helpdesk::log("upload: the document could not be read, error " + std::to_string(e.code()));
         return FailWithBox(kUploadFileInUse);
     }
     // Joined as plain text: the server reads the guid exactly as it was given.
     const std::string url = job_.serverUrl + "?fileguid=" + job_.fileGuid + "&filemd5=" + digest;
     std::string reply;
+    helpdesk::logServer("upload", job_.serverUrl);
     try {
         reply = Post(url, file.get());
     } catch (const HttpError& e) {
+        helpdesk::log("upload: " + httpFailureForLog(e));
         if (e.kind() == HttpError::Kind::LocalFile) return FailWithBox(kUploadFileInUse);
         return FailWithBox(kUploadNoConnection, e.kind() == HttpError::Kind::Insecure ? e.what() : "");
     }
     file.reset();
     const std::optional<std::string> alert = uploadReplyAlert(reply);
+    helpdesk::log(alert ? "upload: the server answered" : "upload: the reply was not understood");
     ShowAlert(alert ? *alert : wideToGbk(uploadFailureText(kUploadReplyNotUnderstood, job_.localFile)));
 }
 
@@ -143,6 +153,7 @@ std::string TMyThread::Post(const std::string& url, HANDLE file) {
     // the reply's own progress that follows is not shown.
     const HWND progressWindow = progressWindow_;
     std::uint64_t bodyBytes = 0;
+    std::uint64_t sentBytes = 0;
     bool bodySent = false;
     TransferProgress progress;
     progress.begin = [&](std::uint64_t expected) {
@@ -153,9 +164,21 @@ std::string TMyThread::Post(const std::string& url, HANDLE file) {
     progress.work = [&](std::uint64_t sent) {
         if (bodySent) return;
         bodySent = sent >= bodyBytes;
+        sentBytes = sent;
         postUploadProgress(progressWindow, kUploadProgressWork, sent);
     };
-    const std::vector<std::uint8_t> reply = client.postMultipart(url, {}, &part, progress);
+    // How far the body got tells a broken line from a server that refused.
+    auto logProgress = [&] {
+        helpdesk::log("upload: " + std::to_string(sentBytes) + " of " + std::to_string(bodyBytes) + " bytes sent");
+    };
+    std::vector<std::uint8_t> reply;
+    try {
+        reply = client.postMultipart(url, {}, &part, progress);
+    } catch (const HttpError&) {
+        logProgress();
+        throw;
+    }
+    logProgress();
     return std::string(reply.begin(), reply.end());
 }
 
@@ -163,8 +186,8 @@ std::string TMyThread::Post(const std::string& url, HANDLE file) {
 void TMyThread::FailWithBox(const wchar_t* text, const std::string& gbkReason) {
     HideProgress();
     const std::wstring lead = gbkReason.empty() ? std::wstring(text) : text + (L"\n" + gbkToWide(gbkReason));
-    ::MessageBoxW(nullptr, uploadFailureText(lead.c_str(), job_.localFile).c_str(), kUploadBoxCaption,
-                  MB_OK | MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST);
+    helpdesk::showRunEndingBox(nullptr, uploadFailureText(lead.c_str(), job_.localFile), kUploadBoxCaption,
+                               MB_OK | MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST);
     CloseMainWindow();
 }
 

@@ -14,6 +14,7 @@
 #include "hosting/frm_WriteRead_bar.h"
 #include "hosting/office_suite.h"
 #include "main/frm_Main.h"
+#include "support/win32/helpdesk_log.h"
 #include "support/win32/win_error.h"
 #include "support/win32/win_text.h"
 
@@ -72,7 +73,8 @@ void TfrmMain::btn_ViewFileClick() {
 
 bool TfrmMain::RefuseDangerousType(const ReportRequest& request) {
     if (!isDangerousType(request.FFileExt)) return false;
-    showErrorBox(hwnd(), AppError(wideToGbk(L"此报表的文件类型可以作为程序运行，为安全起见已拒绝打开")));
+    helpdesk::log("view: refused, the file type could run as a program");
+    helpdesk::showRunEndingErrorBox(hwnd(), AppError(wideToGbk(L"此报表的文件类型可以作为程序运行，为安全起见已拒绝打开")));
     Close();
     return true;
 }
@@ -93,11 +95,13 @@ void TfrmMain::PreviewWordReport(ReportRequest& request) {
     preview.onClosed = [this] { ShutDown(); };
     HideWithShadow();
     try {
+        helpdesk::log("view: preview");
         preview.ShowModal();
     } catch (const std::exception& e) {
         // Every window is hidden by now: after the report the program ends
         // rather than live on unseen.
-        showErrorBox(nullptr, e);
+        helpdesk::log("view: the preview could not show the report");
+        helpdesk::showRunEndingErrorBox(nullptr, e);
         if (Application* app = theApplication()) app->terminate();
     }
     frm_Priview.reset();
@@ -109,7 +113,8 @@ void TfrmMain::ViewInAssociatedProgram(ReportRequest& request) {
     bar.lb_FileTitle.setCaption(request.FFileTitle);
     bar.Show();
     HideWithShadow();
-    OpenWithAssociatedProgram(request.FLocalFile);
+    helpdesk::log(OpenWithAssociatedProgram(request.FLocalFile) ? "view: the associated program ended"
+                                                                : "view: no program opens this file type");
     bar.Close();
     Close();
 }

@@ -9,8 +9,10 @@
 #include "resources/control_ids.h"
 #include "seals/seal_host.h"
 #include "support/net/http_client.h"
+#include "support/net/http_failure_log.h"
 #include "support/ui/font.h"
 #include "support/win32/dispatch.h"
+#include "support/win32/helpdesk_log.h"
 #include "support/win32/win_error.h"
 #include "support/win32/win_text.h"
 
@@ -271,8 +273,9 @@ bool TfrmWord::StartWordLink() {
         // Without Word's Quit the run could never tell when the user is
         // done, nor upload what was saved: say so and end now.
         link.reset();
-        ::MessageBoxW(hwnd(), L"无法接收 Word 的通知，不能得知文档何时编辑完毕。程序将退出。", kApplicationTitle,
-                      MB_OK | MB_ICONERROR);
+        helpdesk::log("word: its events could not be connected");
+        helpdesk::showRunEndingBox(hwnd(), L"无法接收 Word 的通知，不能得知文档何时编辑完毕。程序将退出。",
+                                   kApplicationTitle, MB_OK | MB_ICONERROR);
         main_.Close();
         return false;
     }
@@ -296,7 +299,10 @@ void TfrmWord::WatchWord() {
     const bool running = WordLink->StillRunning();
     watching_ = false;
     // Gone, as after a crash: decide as its Quit would have.
-    if (!running && WordLink) FinishDocument();
+    if (!running && WordLink) {
+        helpdesk::log("word: gone without quitting");
+        FinishDocument();
+    }
 }
 
 void TfrmWord::EndWordLink() noexcept {
@@ -312,7 +318,9 @@ void TfrmWord::EndWordLink() noexcept {
 }
 
 void TfrmWord::WordQuit() {
-    if (!endingLink_) FinishDocument();
+    if (endingLink_) return;
+    helpdesk::log("word: quit");
+    FinishDocument();
 }
 
 bool TfrmWord::OpenDocument(const std::string& path, bool trackRevisions) {
@@ -321,9 +329,15 @@ bool TfrmWord::OpenDocument(const std::string& path, bool trackRevisions) {
         if (!WordLink) throw AppError("No Word");
         WordLink->OpenFile(path);
         if (trackRevisions) SetTrackRevisions();
+        helpdesk::log("word: document opened");
         return true;
     } catch (const std::exception&) {
-        ::MessageBoxW(hwnd(), L"请退出所有Word程序再尝试打开文件...", kApplicationTitle, MB_OK);
+        helpdesk::log("word: the document could not be opened");
+        // In edit mode nothing is left to do after it: the run ends.
+        if (Mode == "Edit")
+            helpdesk::showRunEndingBox(hwnd(), L"请退出所有Word程序再尝试打开文件...", kApplicationTitle, MB_OK);
+        else
+            ::MessageBoxW(hwnd(), L"请退出所有Word程序再尝试打开文件...", kApplicationTitle, MB_OK);
         EndWordLink();
         return false;
     }
@@ -360,7 +374,9 @@ void TfrmWord::FinishDocument() {
     } reset{finishing_};
 
     EndWordLink();
-    if (GetFileStamp(DocumentPath) != OpenedStamp) {
+    const bool saved = GetFileStamp(DocumentPath) != OpenedStamp;
+    helpdesk::log(saved ? "word: ended, the document was saved" : "word: ended, the document was not saved");
+    if (saved) {
         main_.StartUpload();
         Close();
     } else if (Mode != "Edit") {
@@ -380,6 +396,7 @@ void TfrmWord::LoadSeals() {
     settings.readTimeoutMs = kReadTimeoutMs;
     HttpClient client(settings);
     std::vector<Bitmap32> loaded;
+    helpdesk::logServer("seal list", SealListUrl);
     try {
         const std::vector<std::uint8_t> reply = fetch(client, SealListUrl);
         for (const std::string& url :
@@ -394,11 +411,14 @@ void TfrmWord::LoadSeals() {
         // no JPEG: the grid keeps what it shows. Once the window has become
         // the alert view the seals are not needed any more, and no box may
         // cover the outcome it shows.
-        if (alertShown_) return;
         const auto* http = dynamic_cast<const HttpError*>(&e);
+        helpdesk::log("seal list: " + (http ? httpFailureForLog(*http)
+                                            : std::string("not a seal list, or a picture that is not a JPEG")));
+        if (alertShown_) return;
         showSealLoadFailure(hwnd(), http && http->kind() == HttpError::Kind::Insecure ? e.what() : "");
         return;
     }
+    helpdesk::log("seal list: ok, " + std::to_string(loaded.size()) + " seals");
     Seals = std::move(loaded);
     DrawGrid1.setRowCount(static_cast<int>(Seals.size()));
     SelectedSeal = DrawGrid1.selectedRow();

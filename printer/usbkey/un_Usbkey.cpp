@@ -4,14 +4,16 @@
 #include <optional>
 
 #include "application.h"
+#include "support/win32/helpdesk_log.h"
 #include "support/win32/win_text.h"
 
 namespace orvo {
 namespace {
 
-// A plain message window: OK, the application title, no icon.
+// A plain message window: OK, the application title, no icon. The login
+// ends after it.
 void showKeyMessage(HWND owner, const std::string& gbkText) {
-    ::MessageBoxW(owner, gbkToWide(gbkText).c_str(), kApplicationTitle, MB_OK);
+    helpdesk::showRunEndingBox(owner, gbkToWide(gbkText), kApplicationTitle, MB_OK);
 }
 
 std::string gbk(const wchar_t* text) { return wideToGbk(text); }
@@ -23,6 +25,7 @@ void UsbKeyLogin(const std::string& request, HWND owner, const PostLoginFn& Post
     try {
         library.emplace();
     } catch (const UsbKeyLibraryError& e) {
+        helpdesk::log("usb key: the key library could not be loaded");
         showKeyMessage(owner, e.what());
         return;
     }
@@ -36,16 +39,20 @@ void UsbKeyAuthenticate(const UsbKeyLibrary& library, const LoginValues& values,
     std::string digest;
     {
         std::int32_t count = 0;
+        helpdesk::log("usb key: library loaded");
         if (const et99::Status status = library.findToken(values.productId, count)) {
+            helpdesk::log("usb key: no key found, status " + statusText(status));
             showKeyMessage(owner, "ERROR: " + statusText(status) + "\n" + gbk(L"请插入正确的USB-Key！"));
             return;
         }
         UsbKeyToken token;
         if (const et99::Status status = library.openToken(values.productId, token)) {
+            helpdesk::log("usb key: open failed, status " + statusText(status));
             showKeyMessage(owner, "ERROR of ET_Open : " + statusText(status));
             return;
         }
         if (const et99::Status status = library.verify(token, values.pin)) {
+            helpdesk::log("usb key: PIN not accepted, status " + statusText(status));
             showKeyMessage(owner, "ERROR: " + statusText(status));
             return;
         }
@@ -57,9 +64,11 @@ void UsbKeyAuthenticate(const UsbKeyLibrary& library, const LoginValues& values,
 std::string UsbKeyDigest(const UsbKeyLibrary& library, const UsbKeyToken& token, const std::string& text, HWND owner) {
     std::string buffer;
     if (const et99::Status status = library.hmacMd5(token, text, buffer)) {
+        helpdesk::log("usb key: signing failed, status " + statusText(status));
         showKeyMessage(owner, "et_HMAC_MD5 ERROR: " + statusText(status));
         return {};
     }
+    helpdesk::log("usb key: token signed");
     return upperHex(reinterpret_cast<const std::uint8_t*>(buffer.data()), et99::kDigestBytes);
 }
 

@@ -30,6 +30,8 @@ MAIN_CLASS = "TfrmMain"
 MAIN_TITLE = "orvoPrinter"
 SHADOW_CLASS = "TDropShadow"
 APP_TITLE = "orvo_Printer"
+# The last lines of a message box that ends a run: they name the day's log file.
+LOG_HINT = "\n\n如需帮助，请把日志文件发给技术支持：\n"
 
 
 def _harness_environment():
@@ -85,6 +87,28 @@ def wine_path(path):
     return "Z:" + str(Path(path).resolve()).replace("/", "\\")
 
 
+def prefix_path(windows_path):
+    """Where a C:\\ path of the current Wine prefix is on this side."""
+    drive, _, rest = windows_path.partition(":\\")
+    assert drive.upper() == "C", windows_path
+    return Path(ENV["WINEPREFIX"]) / "drive_c" / Path(*rest.split("\\"))
+
+
+def helpdesk_log_folder():
+    """%LOCALAPPDATA%\\orvo\\logs of the current prefix, or None."""
+    found = sorted(Path(ENV["WINEPREFIX"]).glob("drive_c/users/*/AppData/Local/orvo/logs"))
+    return found[0] if found else None
+
+
+def helpdesk_log_text(path=None):
+    """A helpdesk log file (the newest of the current prefix by default) as text; "" when there is none."""
+    if path is None:
+        folder = helpdesk_log_folder()
+        files = sorted(folder.glob("orvo-*.log")) if folder and folder.is_dir() else []
+        path = files[-1] if files else None
+    return Path(path).read_bytes().decode("utf-8-sig") if path and Path(path).is_file() else ""
+
+
 class UiDriverError(AssertionError):
     pass
 
@@ -121,7 +145,11 @@ class UiDriver:
             if check:
                 raise UiDriverError(f"uidriver {command} {args}: {answer.get('error')}")
             return None
-        return answer["result"]
+        result = answer["result"]
+        if command in ("msgbox", "press-ok") and LOG_HINT in result.get("text", ""):
+            # A box's own text, and apart from it the log file it names.
+            result["text"], result["log_file"] = result["text"].split(LOG_HINT, 1)
+        return result
 
     # -- conveniences for the main window
     def main(self, *criteria, timeout_ms=5000, check=True):

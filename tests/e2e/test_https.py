@@ -6,8 +6,8 @@ which server. Nothing falls back to http."""
 
 import re
 
-from orvo_e2e import (SECURE_WEB, WEB_TLS_PORT, link_for, reset_web_journal, serve_certificate, wait_until,
-                      web_journal)
+from orvo_e2e import (SECURE_WEB, WEB_TLS_PORT, helpdesk_log_text, link_for, prefix_path, reset_web_journal,
+                      serve_certificate, wait_until, web_journal)
 from test_download import EXPANDED, PRINTING
 from test_login import CANCEL, OK, LoginTestCase, hmac_md5
 from test_print import PrintTestCase
@@ -99,6 +99,7 @@ class HttpsSealTest(SealTestCase):
         first, reason = box["text"].split("\n")
         self.assertEqual(first, SEAL_LOAD_FAILED)
         self.assertRegex(reason, REFUSED)
+        self.assertNotIn("log_file", box)  # the run goes on
         self.ui("press-ok", "--hwnd", box["window"]["hwnd"])
         self.strip()
         self.wait_word_open()
@@ -114,6 +115,10 @@ class HttpsSealTest(SealTestCase):
         self.ui("press-ok", "--hwnd", box["window"]["hwnd"])
         self.assertEnds(program, timeout=15)
         self.assertEqual(web_journal(), [])
+        # The box names the day's log, which holds the failure's code.
+        log = helpdesk_log_text(prefix_path(box["log_file"]))
+        for step in ("seal list", "upload"):
+            self.assertRegex(log, rf"\] {step}: certificate or secure channel refused, error \d+\r?\n")
 
 
 class HttpsLoginTest(LoginTestCase):

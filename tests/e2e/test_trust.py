@@ -9,7 +9,7 @@ import subprocess
 import threading
 import unittest
 
-from orvo_e2e import ENV, MACHINE_SERVERS, screenshot, wait_until, wine_reg
+from orvo_e2e import ENV, MACHINE_SERVERS, helpdesk_log_text, prefix_path, screenshot, wait_until, wine_reg
 from test_view import ViewTestCase
 
 QUESTION_TITLE = "orvo_Printer 安全提示"
@@ -135,6 +135,9 @@ class UnknownServerTest(TrustTestCase):
         self.ui("press-ok", "--hwnd", box["window"]["hwnd"])
         self.assertEnds(program, 10)
         self.assertEqual(self.server.paths, [])
+        # The message names the day's log, which tells why the run ended.
+        self.assertIn(f"trust: {self.server.origin} was refused before: the run ends",
+                      helpdesk_log_text(prefix_path(box["log_file"])))
 
 
 class MachineListTest(TrustTestCase):

@@ -9,7 +9,7 @@ import shutil
 import subprocess
 from pathlib import Path
 
-from orvo_e2e import MAIN_CLASS, WEB, InOtherPrefix, wait_until, web_journal
+from orvo_e2e import MAIN_CLASS, WEB, InOtherPrefix, helpdesk_log_text, prefix_path, wait_until, web_journal
 from test_print import GENUINE_DIR, PDF_DIR, jobs_titled
 from test_seals import PASTE_STEPS, SealTestCase, pictures
 from test_view import PREVIEW, ViewTestCase
@@ -90,6 +90,7 @@ class WpsOnlyTest(InOtherPrefix, SuiteTestCase):
         self.assertUploadConfirmed()
         self.assertEqual(self.created(), ["KWPS.Application"])
         self.close_alert_and_end(program)
+        self.assertIn("office: documents by KWPS.Application", helpdesk_log_text())
 
     def test_edit_tracks_revisions_and_reaches_the_upload(self):
         program = self.start_edit("1")
@@ -115,6 +116,7 @@ class NoSuiteTest(InOtherPrefix, SuiteTestCase):
         self.assertEqual((box["caption"], box["text"]), ("orvo_Printer", text))
         self.ui("press-ok", "--hwnd", box["window"]["hwnd"])
         self.assertNothingLeft(program)
+        self.assertIn(" by no suite installed", helpdesk_log_text(prefix_path(box["log_file"])))
 
     def test_each_mode_names_both_suites_and_ends(self):
         for extension, text in ((".doc", NO_WORD), (".xls", NO_EXCEL)):

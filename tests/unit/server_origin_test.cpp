@@ -77,6 +77,22 @@ TEST(ServerOrigin, ListEntries) {
     EXPECT_FALSE(originListCovers({}, report));
 }
 
+// The form an installer writes into the machine list: it covers what the
+// entry as given covers, and text that is no entry is refused.
+TEST(ServerOrigin, ListEntryWrittenAsTheProgramComparesIt) {
+    EXPECT_EQ(listEntryText(" HTTPS://Report.Example.com/ "), "https://report.example.com:443");
+    EXPECT_EQ(listEntryText("https://*.Example.org:8443"), "https://*.example.org:8443");
+    EXPECT_EQ(listEntryText("http://[::1]"), "http://[::1]:80");
+    const ServerOrigin report = origin("https://report.example.com/r.doc");
+    for (const char* entry : {"HTTPS://Report.Example.com", "https://*.example.com:443", "http://report.example.com"}) {
+        ASSERT_TRUE(listEntryText(entry)) << entry;
+        EXPECT_EQ(originEntryCovers(*listEntryText(entry), report), originEntryCovers(entry, report)) << entry;
+    }
+    for (const char* none : {"report.example.com", "https://h/r.doc", "https://u@h", "ftp://h", "", "https://h?x",
+                             "https://h:0", "*"})
+        EXPECT_EQ(listEntryText(none), std::nullopt) << none;
+}
+
 TEST(ServerOrigin, ServersEachModeContacts) {
     auto describe = [](const std::vector<RequestedServer>& servers) {
         std::string out;

@@ -18,6 +18,7 @@
 #include "main/upload_worker.h"
 #include "support/net/http_client.h"
 #include "support/portable/md5.h"
+#include "support/win32/helpdesk_log.h"
 #include "support/win32/win_text.h"
 
 namespace orvo {
@@ -236,6 +237,11 @@ std::string failureText(const wchar_t* text, const std::wstring& file) {
     return gbk(text) + "\n" + gbk(L"文件：") + wideToGbk(file);
 }
 
+// A failure box ends the run: it names the day's helpdesk log after its text.
+std::string failureBoxText(const wchar_t* text, const std::wstring& file) {
+    return failureText(text, file) + wideToGbk(helpdesk::logHint());
+}
+
 class UploadWorkerTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -336,7 +342,7 @@ TEST_F(UploadWorkerTest, FileHeldAfterWordQuits) {
     EXPECT_TRUE(out.alerts.empty());
     ASSERT_EQ(out.boxes.size(), 1u);
     EXPECT_EQ(out.boxes[0].caption, L"同步错误");
-    EXPECT_EQ(wideToGbk(out.boxes[0].text), failureText(kUploadFileInUse, upload.file));
+    EXPECT_EQ(wideToGbk(out.boxes[0].text), failureBoxText(kUploadFileInUse, upload.file));
     EXPECT_TRUE(out.boxes[0].errorIcon);
     EXPECT_TRUE(out.ended);
     EXPECT_TRUE(out.workerGone);
@@ -346,7 +352,7 @@ TEST_F(UploadWorkerTest, FileHeldAfterWordQuits) {
     out = runUpload(upload);
     EXPECT_TRUE(out.uploads.empty());
     ASSERT_EQ(out.boxes.size(), 1u);
-    EXPECT_EQ(wideToGbk(out.boxes[0].text), failureText(kUploadFileMissing, upload.file));
+    EXPECT_EQ(wideToGbk(out.boxes[0].text), failureBoxText(kUploadFileMissing, upload.file));
     EXPECT_LT(out.endedAt - out.started, 5s);
     EXPECT_TRUE(out.ended);
 }
@@ -364,7 +370,7 @@ TEST_F(UploadWorkerTest, FailedAndGarbledRepliesNameTheFileAndEnd) {
         EXPECT_TRUE(out.alerts.empty()) << url;
         ASSERT_EQ(out.boxes.size(), 1u) << url;
         EXPECT_EQ(out.boxes[0].caption, L"同步错误");
-        EXPECT_EQ(wideToGbk(out.boxes[0].text), failureText(kUploadNoConnection, upload.file)) << url;
+        EXPECT_EQ(wideToGbk(out.boxes[0].text), failureBoxText(kUploadNoConnection, upload.file)) << url;
         EXPECT_TRUE(out.boxes[0].errorIcon);
         EXPECT_TRUE(out.ended) << url;
         EXPECT_TRUE(out.workerGone) << url;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <new>
 #include "support/portable/program_names.h"
+#include "support/win32/helpdesk_log.h"
 #include "support/win32/win_text.h"
 
 namespace orvo {
@@ -48,15 +49,25 @@ void throwLastError(const std::string& what, std::source_location where) {
     throw Win32Error(::GetLastError(), what, where);
 }
 
-void showErrorBox(HWND owner, const std::string& gbkMessage) {
+namespace {
+
+void showStandardErrorBox(HWND owner, const std::string& gbkMessage) {
     ::MessageBoxW(owner, gbkToWide(errorBoxText(gbkMessage)).c_str(), kApplicationTitle, MB_OK | MB_ICONERROR);
 }
 
+}  // namespace
+
+void showErrorBox(HWND owner, const std::string& gbkMessage) {
+    helpdesk::log("error box");
+    showStandardErrorBox(owner, gbkMessage);
+}
+
 void showErrorBox(HWND owner, const std::exception& error) {
+    helpdesk::log("error box: " + helpdesk::errorCodeText(error));
     if (dynamic_cast<const std::bad_alloc*>(&error))
-        showErrorBox(owner, wideToGbk(L"内存不足，无法完成操作"));
+        showStandardErrorBox(owner, wideToGbk(L"内存不足，无法完成操作"));
     else
-        showErrorBox(owner, std::string(error.what()));
+        showStandardErrorBox(owner, std::string(error.what()));
 }
 
 }  // namespace orvo
