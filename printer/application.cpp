@@ -29,11 +29,16 @@ std::string Application::firstArgument() {
     return wideToGbk(arg);
 }
 
-int Application::run() {
+int Application::run(const std::function<void()>& startUp) {
     MSG msg;
+    bool startedUp = !startUp;
     while (!terminated_) {
         BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
         if (got == 0 || got == -1) break;
+        if (!startedUp) {
+            startedUp = true;
+            startUp();
+        }
         dispatch(msg);
     }
     return 0;

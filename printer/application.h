@@ -18,8 +18,11 @@ public:
     ~Application() override;
     // The first command-line argument as the program received it, GBK text.
     static std::string firstArgument();
-    // Runs the message loop until termination is requested; returns the exit code.
-    int run();
+    // Runs the message loop until termination is requested; returns the exit
+    // code. startUp, when given, runs as soon as the loop has first waited for
+    // a message: the windows already shown answer before it. An exception
+    // from it ends the loop.
+    int run(const std::function<void()>& startUp = {});
     // Takes effect when control returns to the message loop.
     void terminate();
     // Dispatches the messages already waiting, as a wait that must keep the

@@ -1,8 +1,10 @@
-// orvo_Printer start-up: the application title, OLE on the user-interface
-// thread, the start windows in their order, and the message loop.
+// orvo_Printer start-up: the application title, the start windows in their
+// order, OLE on the user-interface thread, and the message loop.
 #include <windows.h>
 
 #include <commctrl.h>
+
+#include <optional>
 
 #include "application.h"
 #include "hosting/frm_WriteRead_bar.h"
@@ -18,8 +20,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     orvo::helpdesk::startRun();
     try {
         orvo::Application application;
-        orvo::OleScope ole;  // single-threaded apartment with OLE
-        orvo::throwIfFailed(ole.result(), "OleInitialize");
+        // Single-threaded apartment with OLE, entered right after the first
+        // show (nothing before it needs OLE) and left after the windows.
+        std::optional<orvo::OleScope> ole;
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};
         ::InitCommonControlsEx(&controls);
 
@@ -27,18 +30,23 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
         orvo::TfrmMain frmMain;  // the main window: closing it ends the program
         // The hidden print host, owned by the main window so it never shows in
         // the task bar; it goes before the main window at the end.
-        RECT mainRect{};
-        ::GetWindowRect(frmMain.hwnd(), &mainRect);
-        orvo::TfrmXlsOLE printHost(mainRect, frmMain.hwnd());
-        frmMain.usePrintHost(printHost);
+        std::optional<orvo::TfrmXlsOLE> printHost;
         // The floating title bar, hidden until the view flow shows it over an
         // outside viewer; its button ends the program.
-        orvo::TfrmWriteRead_bar titleBar([&frmMain] { frmMain.ShutDown(); });
-        frmMain.useTitleBar(titleBar);
+        std::optional<orvo::TfrmWriteRead_bar> titleBar;
 
-        // The main window shows as the loop starts; its first show decodes the request.
+        // The main window shows as the loop starts; the request is read right
+        // after its first show, from the loop. The two hidden windows are made
+        // as the loop starts, before anything the mode does.
         frmMain.Show();
-        const int exitCode = application.run();
+        ole.emplace();
+        orvo::throwIfFailed(ole->result(), "OleInitialize");
+        const int exitCode = application.run([&] {
+            RECT mainRect{};
+            ::GetWindowRect(frmMain.hwnd(), &mainRect);
+            frmMain.usePrintHost(printHost.emplace(mainRect, frmMain.hwnd()));
+            frmMain.useTitleBar(titleBar.emplace([&frmMain] { frmMain.ShutDown(); }));
+        });
         orvo::helpdesk::log("run ended, exit code " + std::to_string(exitCode));
         return exitCode;
     } catch (const std::exception& e) {

@@ -50,6 +50,9 @@ constexpr Rgb kShadowColor{82, 82, 82};
 constexpr wchar_t kFontFace[] = L"微软雅黑";
 // Posted by the first show: the printers are listed right after it.
 constexpr UINT kListPrinters = WM_APP + 20;
+// Posted by the first show for its handler, which runs from the message loop
+// so that the window answers while the request's DLLs load.
+constexpr UINT kFirstShown = WM_APP + 21;
 
 // The print choice is what any mode but these four opens.
 bool opensPrintChoice(const std::string& mode) {
@@ -151,23 +154,32 @@ TfrmMain::~TfrmMain() {
 
 void TfrmMain::FormCreate() {
     ::SetWindowPos(hwnd(), nullptr, 0, 0, dp(kDesignWidth), 0, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
-    request_.FRequest = Application::firstArgument();
     request_.FDownloadStream.clear();
     request_.FPreviewStream.clear();
-    // The printers are listed after the first show, and only for the print
-    // choice: asking the spooler (CUPS under Wine) would hold the window back.
+    // The command line is read at the first show, and the printers are listed
+    // after it, only for the print choice: the shell's and the spooler's DLLs
+    // (the spooler asks CUPS under Wine) load at their first call and would
+    // hold the window back.
 }
 
 void TfrmMain::FillPrinterList() {
     if (printersListed_) return;
     printersListed_ = true;
-    // The default as the print flows compare against it, read once the
-    // spooler is loaded (under Wine its loading sets that default); a show
-    // step cut short by a parameter error never reads it.
+    // The spooler's DLL loads with this first question; under Wine its
+    // loading sets the default printer.
+    std::vector<std::wstring> printers;
+    try {
+        printers = installedPrinters();
+    } catch (...) {
+    }
+    // The default as the print flows compare against it, read after that
+    // loading: the print must go to the chosen printer even when it is the
+    // default of an earlier run. A show step cut short by a parameter error
+    // never reads it.
     if (parametersRead_) lb_fileName.setCaption(ReadDefaultPrinter());
     // Whatever goes wrong here, the list stays as far as it got.
     try {
-        for (const std::wstring& name : installedPrinters()) FlatComboBox.add(name);
+        for (const std::wstring& name : printers) FlatComboBox.add(name);
         const std::wstring current = spoolerDefaultPrinter();
         for (int i = 0; i < FlatComboBox.count(); ++i) {
             if (FlatComboBox.itemW(i) == current) {
@@ -193,7 +205,7 @@ void TfrmMain::Show() {
     ::UpdateWindow(hwnd());
     if (first) {
         shownOnce_ = true;
-        guardEvent(hwnd(), [this] { FormShow(); });
+        ::PostMessageW(hwnd(), kFirstShown, 0, 0);
     }
 }
 
@@ -221,6 +233,7 @@ void TfrmMain::FormShow() {
 }
 
 void TfrmMain::DecodeRequest() {
+    request_.FRequest = Application::firstArgument();
     if (request_.FRequest.empty()) theApplication()->terminate();
     request_.FRequest = decodeRequestString(request_.FRequest, kRequestModulusText, kRequestExponentText);
     Timer1.setEnabled(true);
@@ -364,6 +377,9 @@ LRESULT TfrmMain::onMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case WM_SIZE:
         if (Application* app = theApplication()) app->mainWindowSized(wp);
+        return 0;
+    case kFirstShown:
+        guardEvent(hwnd(), [this] { FormShow(); });
         return 0;
     case kListPrinters:
         guardEvent(hwnd(), [this] { FillPrinterList(); });

@@ -47,8 +47,8 @@ public:
     // is created after the main window too.
     void useTitleBar(TfrmWriteRead_bar& bar) noexcept { titleBar_ = &bar; }
 
-    // Shows the window; the first time it is centred on the screen and the
-    // show handler runs.
+    // Shows the window; the first time it is centred on the screen, and the
+    // show handler runs as the message loop takes over.
     void Show();
     // Closing the main window ends the program.
     void Close() override;

@@ -21,5 +21,5 @@ if(WIN32)
 endif()
 if(WIN32)
   # AssocIsDangerous.
-  target_link_libraries(orvo_app PUBLIC shlwapi)
+  target_link_libraries(orvo_app PUBLIC delay_shlwapi)
 endif()
