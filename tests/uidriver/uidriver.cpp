@@ -454,7 +454,10 @@ json run(const Options& o) {
     const std::string& cmd = o.command;
     if (cmd == "find") {
         HWND h = requireWindow(o);
-        json j = {{"window", windowJson(h)}, {"found_at_ms", unixMillis()}};
+        // The moment it matched: describing the window asks its thread for the
+        // title, which waits until that thread next serves messages.
+        const auto foundAt = unixMillis();
+        json j = {{"window", windowJson(h)}, {"found_at_ms", foundAt}};
         return j;
     }
     if (cmd == "windows") {
