@@ -96,6 +96,25 @@ class PrintTestCase(FlowTestCase):
     def start_printing(self, url, after=""):
         return self.start_on(url + after, env={"ORVO_FAKE_OFFICE_JOURNAL": str(self.journal_path)})
 
+    def print_genuine_on_printer_b(self, name, tag, title):
+        """Serves the genuine document name under a new name, prints it directly
+        on Printer_B and waits for its job there; returns the run, its main
+        window and the PDF cups-pdf writes for the job."""
+        self.journal_path.unlink(missing_ok=True)
+        served = self.token(tag) + Path(name).suffix
+        shutil.copyfile(GENUINE_DIR / name, self.web_dir / served)
+        # The title is the same in every run: only new jobs count.
+        earlier = {number for number, _ in jobs_titled(title)}
+        program, window = self.start_printing(f"{WEB}/files/flows/{self.folder}/{served}")
+        self.choose("Printer_B")
+        self.ui("click", "--class", MAIN_CLASS, "btn_PrintFile")
+        self.wait_journal(f'Print("{title}", "Printer_B")')
+        jobs = wait_until(lambda: [(n, q) for n, q in jobs_titled(title) if n not in earlier and q] or None,
+                          30, step=0.2, message=f"a new job titled {title}")
+        self.assertIn("Printer_B", [queue for _, queue in jobs])
+        number = max(n for n, q in jobs if q == "Printer_B")
+        return program, window, next(PDF_DIR.glob(f"{title}*-job_{number}.pdf"))
+
     def choose(self, printer):
         self.ui("pick", "--class", MAIN_CLASS, "FlatComboBox", "--text", printer)
 
@@ -227,22 +246,9 @@ class GenuineDocumentTest(PrintTestCase):
     def test_documents_of_a_real_office_suite_print_on_the_chosen_printer(self):
         for name, (progid, title, body) in self.DOCUMENTS.items():
             with self.subTest(document=name):
-                self.journal_path.unlink(missing_ok=True)
-                served = self.token("g") + Path(name).suffix
-                shutil.copyfile(GENUINE_DIR / name, self.web_dir / served)
-                # The title is the same in every run: only new jobs count.
-                earlier = {number for number, _ in jobs_titled(title)}
-                program, window = self.start_printing(f"{WEB}/files/flows/{self.folder}/{served}")
-                self.choose("Printer_B")
-                self.click("btn_PrintFile")
-                self.wait_journal(f'Print("{title}", "Printer_B")')
-                jobs = wait_until(lambda: [(n, q) for n, q in jobs_titled(title) if n not in earlier and q] or None,
-                                  30, step=0.2, message=f"a new job titled {title}")
-                self.assertIn("Printer_B", [queue for _, queue in jobs])
+                program, window, pdf = self.print_genuine_on_printer_b(name, "g", title)
                 self.assertIn(f'Create("{progid}")', self.journal())
                 # The page shows what was read from the document itself.
-                number = max(n for n, q in jobs if q == "Printer_B")
-                pdf = next(PDF_DIR.glob(f"{title}*-job_{number}.pdf"))
                 text = subprocess.run(["pdftotext", str(pdf), "-"], stdout=subprocess.PIPE, timeout=20).stdout.decode()
                 self.assertIn(body, text)
                 self.assertEqual(self.label(), "已发送到打印机 Printer_B")

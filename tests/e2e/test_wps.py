@@ -5,12 +5,9 @@ Each runs in a Wine prefix of its own (tests/harness/make-prefix.sh), made on
 first use and kept under the test root."""
 
 import os
-import shutil
 import subprocess
-from pathlib import Path
 
-from orvo_e2e import MAIN_CLASS, WEB, InOtherPrefix, helpdesk_log_text, prefix_path, wait_until, web_journal
-from test_print import GENUINE_DIR, PDF_DIR, jobs_titled
+from orvo_e2e import MAIN_CLASS, InOtherPrefix, helpdesk_log_text, prefix_path, wait_until, web_journal
 from test_seals import PASTE_STEPS, SealTestCase, pictures
 from test_view import PREVIEW, ViewTestCase
 
@@ -41,20 +38,8 @@ class WpsOnlyTest(InOtherPrefix, SuiteTestCase):
                      ("genuine-excel97.xls", "KET.Sheet.12", "genuine-xls-title", "GENUINE-XLS-BODY"))
         for name, wps_class, title, body in documents:
             with self.subTest(document=name):
-                self.journal_path.unlink(missing_ok=True)
-                served = self.token("w") + Path(name).suffix
-                shutil.copyfile(GENUINE_DIR / name, self.web_dir / served)
-                earlier = {number for number, _ in jobs_titled(title)}
-                program, window = self.start_printing(f"{WEB}/files/flows/{self.folder}/{served}")
-                self.choose("Printer_B")
-                self.press_print()
-                self.wait_journal(f'Print("{title}", "Printer_B")')
-                jobs = wait_until(lambda: [(n, q) for n, q in jobs_titled(title) if n not in earlier and q] or None,
-                                  30, step=0.2, message=f"a new job titled {title}")
-                self.assertIn("Printer_B", [queue for _, queue in jobs])
+                program, window, pdf = self.print_genuine_on_printer_b(name, "w", title)
                 self.assertEqual(self.created(), [wps_class])
-                number = max(n for n, q in jobs if q == "Printer_B")
-                pdf = next(PDF_DIR.glob(f"{title}*-job_{number}.pdf"))
                 # The page shows what WPS read from the document (once cups-pdf has written it all).
                 wait_until(lambda: body in subprocess.run(["pdftotext", str(pdf), "-"], stdout=subprocess.PIPE,
                                                           stderr=subprocess.DEVNULL, timeout=20).stdout.decode(),
