@@ -23,8 +23,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
         // Single-threaded apartment with OLE, entered right after the first
         // show (nothing before it needs OLE) and left after the windows.
         std::optional<orvo::OleScope> ole;
-        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};
-        ::InitCommonControlsEx(&controls);
 
         // The start windows, each hidden at first, in this order:
         orvo::TfrmMain frmMain;  // the main window: closing it ends the program
@@ -35,13 +33,17 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
         // outside viewer; its button ends the program.
         std::optional<orvo::TfrmWriteRead_bar> titleBar;
 
-        // The main window shows as the loop starts; the request is read right
-        // after its first show, from the loop. The two hidden windows are made
-        // as the loop starts, before anything the mode does.
+        // The main window shows, at zero height, as the loop starts; the
+        // request is read right after its first show, from the loop, and its
+        // controls are made after that. The two hidden windows are made as the
+        // loop starts, before anything the mode does.
         frmMain.Show();
         ole.emplace();
         orvo::throwIfFailed(ole->result(), "OleInitialize");
         const int exitCode = application.run([&] {
+            // The common controls' DLL, too, loads only now.
+            INITCOMMONCONTROLSEX classes{sizeof classes, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};
+            ::InitCommonControlsEx(&classes);
             RECT mainRect{};
             ::GetWindowRect(frmMain.hwnd(), &mainRect);
             frmMain.usePrintHost(printHost.emplace(mainRect, frmMain.hwnd()));

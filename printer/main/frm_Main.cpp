@@ -50,6 +50,8 @@ constexpr Rgb kShadowColor{82, 82, 82};
 constexpr wchar_t kFontFace[] = L"微软雅黑";
 // Posted by the first show: the printers are listed right after it.
 constexpr UINT kListPrinters = WM_APP + 20;
+// Posted by the first show, after the message that reads the request.
+constexpr UINT kCreateControls = WM_APP + 22;
 // Posted by the first show for its handler, which runs from the message loop
 // so that the window answers while the request's DLLs load.
 constexpr UINT kFirstShown = WM_APP + 21;
@@ -99,6 +101,31 @@ TfrmMain::TfrmMain() {
     params.height = dp(kDesignHeight);
     create(cls, params);
 
+    Timer1.attach(hwnd());
+    OpenDialog.title = L"请选择投标文件进行盖章";
+    OpenDialog.filter = L"Word文件|*.doc;*.docx";
+    OpenDialog.defaultExt = L"doc";
+    OpenDialog.options = OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+    if (Application* app = theApplication()) {
+        app->addMinimizeHandler([this] { ApplicationEvents1Minimize(); });
+        app->addRestoreHandler([this] { ApplicationEvents1Restore(); });
+        app->setForwardedRequestHandler([this] { BringJobToFront(); });
+    }
+
+    FormCreate();
+}
+
+TfrmMain::~TfrmMain() {
+    // Destroy the window while this object is whole, so FormDestroy runs.
+    if (hwnd()) ::DestroyWindow(hwnd());
+}
+
+// The window is shown at zero height, so nothing in it can be seen before the
+// dispatch lays it out: its controls are made after that first show, from
+// the message loop, while the dispatch timer runs.
+void TfrmMain::CreateControls() {
+    if (controlsCreated_) return;
+    controlsCreated_ = true;
     font_ = makeFont(kFontFace, 14);
     titleFont_ = makeFont(kFontFace, 13);
     buttonFont_ = makeFont(kFontFace, 16);
@@ -124,11 +151,6 @@ TfrmMain::TfrmMain() {
     FlatComboBox.create(place(self, ctl::FlatComboBox, 160, 112, 329, 28), font_.get());
     btn_PrintFile.create(place(self, ctl::btn_PrintFile, 352, 184, 137, 41), L"直接打印", buttonFont_.get(), {});
     btn_ViewFile.create(place(self, ctl::btn_ViewFile, 48, 184, 137, 41, false), L"浏览文件", buttonFont_.get(), {});
-    Timer1.attach(self);
-    OpenDialog.title = L"请选择投标文件进行盖章";
-    OpenDialog.filter = L"Word文件|*.doc;*.docx";
-    OpenDialog.defaultExt = L"doc";
-    OpenDialog.options = OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
 
     Panel1.onLeftButtonDown = [this](int x, int y) { Panel1MouseDown(x, y); };
     Label_Title.onClick = [this] { Label_TitleClick(); };
@@ -136,18 +158,6 @@ TfrmMain::TfrmMain() {
     btn_Print.onClick = [this] { btn_PrintClick(); };
     btn_PrintFile.onClick = [this] { btn_PrintFileClick(); };
     btn_ViewFile.onClick = [this] { btn_ViewFileClick(); };
-    if (Application* app = theApplication()) {
-        app->addMinimizeHandler([this] { ApplicationEvents1Minimize(); });
-        app->addRestoreHandler([this] { ApplicationEvents1Restore(); });
-        app->setForwardedRequestHandler([this] { BringJobToFront(); });
-    }
-
-    FormCreate();
-}
-
-TfrmMain::~TfrmMain() {
-    // Destroy the window while this object is whole, so FormDestroy runs.
-    if (hwnd()) ::DestroyWindow(hwnd());
 }
 
 // ---- Event handlers
@@ -156,10 +166,10 @@ void TfrmMain::FormCreate() {
     ::SetWindowPos(hwnd(), nullptr, 0, 0, dp(kDesignWidth), 0, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
     request_.FDownloadStream.clear();
     request_.FPreviewStream.clear();
-    // The command line is read at the first show, and the printers are listed
-    // after it, only for the print choice: the shell's and the spooler's DLLs
-    // (the spooler asks CUPS under Wine) load at their first call and would
-    // hold the window back.
+    // The command line is read at the first show, and the controls made and
+    // the printers listed (only for the print choice) after it: the common
+    // controls', the shell's and the spooler's DLLs (the spooler asks CUPS
+    // under Wine) load at their first call and would hold the window back.
 }
 
 void TfrmMain::FillPrinterList() {
@@ -205,7 +215,11 @@ void TfrmMain::Show() {
     ::UpdateWindow(hwnd());
     if (first) {
         shownOnce_ = true;
+        // Reading the request starts the dispatch timer; the controls are
+        // made after it, in the timer's wait. Posted messages come before a
+        // timer's, even in the loop of an error box the reading shows.
         ::PostMessageW(hwnd(), kFirstShown, 0, 0);
+        ::PostMessageW(hwnd(), kCreateControls, 0, 0);
     }
 }
 
@@ -243,6 +257,7 @@ void TfrmMain::DecodeRequest() {
 
 void TfrmMain::Timer1Timer() {
     Timer1.setEnabled(false);
+    CreateControls();  // made already, unless their message was lost
     // Here rather than at the show: the request is parsed (even when its
     // parameters were cut short), and the disabled timer cannot start the
     // mode while the question waits.
@@ -380,6 +395,9 @@ LRESULT TfrmMain::onMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case kFirstShown:
         guardEvent(hwnd(), [this] { FormShow(); });
+        return 0;
+    case kCreateControls:
+        guardEvent(hwnd(), [this] { CreateControls(); });
         return 0;
     case kListPrinters:
         guardEvent(hwnd(), [this] { FillPrinterList(); });

@@ -113,6 +113,8 @@ private:
 
     // ---- Event handlers
     void FormCreate();
+    // The controls, made once, after the first show.
+    void CreateControls();
     void FormShow();
     void FormDestroy();
     void Timer1Timer();
@@ -214,6 +216,7 @@ private:
     UniqueFont titleFont_;
     UniqueFont buttonFont_;
     bool shownOnce_ = false;
+    bool controlsCreated_ = false;
     bool printersListed_ = false;
     bool parametersRead_ = false;  // the first show's steps all ran
     // The wait for a download dispatches messages: a second click must not

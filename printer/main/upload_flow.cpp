@@ -14,6 +14,7 @@ namespace orvo {
 void TfrmMain::StartUpload() {
     // One upload per run: the seal window hides when it starts one.
     if (UploadWorker.load()) return;
+    CreateControls();  // its progress shows in them, even without a first show
     if (!uploadCalls_) uploadCalls_ = std::make_unique<UiThreadCalls>();
     UploadObserver& observer = *this;
     auto* worker = new TMyThread(UploadJob{request_.FServerUrl, request_.FFileGuid, request_.FLocalFile}, observer,
