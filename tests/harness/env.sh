@@ -7,8 +7,11 @@ export WINEDEBUG="${WINEDEBUG:--all}"
 # No Mono or Gecko installers in the test prefix.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 export DISPLAY="${ORVO_DISPLAY:-:97}"
-export LANG=zh_CN.UTF-8
-export LC_ALL=zh_CN.UTF-8
+# A shell that started before install-deps.sh generated the locale cannot
+# switch to it (glibc reads its locale archive once) and would warn; the
+# programs it starts can, and only they need it.
+export LANG=zh_CN.UTF-8 2>/dev/null
+export LC_ALL=zh_CN.UTF-8 2>/dev/null
 export ORVO_WEB_PORT="${ORVO_WEB_PORT:-18080}"
 export ORVO_WEB_TLS_PORT="${ORVO_WEB_TLS_PORT:-18443}"
 # The test CA and the TLS port's certificates, made by start-services.sh.
