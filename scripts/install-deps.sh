@@ -32,16 +32,24 @@ packages=(
   cups cups-client cups-bsd printer-driver-cups-pdf
   python3 curl ccache openssl ca-certificates
 )
+# binutils' "as" and "ld" tell whether the kernel runs 32-bit code.
+if ! command -v as >/dev/null; then
+  sudo_ apt-get update -qq
+  sudo_ env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq binutils >/dev/null
+fi
+runs_32bit=0
+kernel_runs_32bit && runs_32bit=1
 if [ "${1:-}" = --demo ]; then
-  # Only the toolchain of the Windows build the demo runs; binutils' "as" and
-  # "ld" tell which one.
-  if ! command -v as >/dev/null; then
-    sudo_ apt-get update -qq
-    sudo_ env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq binutils >/dev/null
-  fi
-  if kernel_runs_32bit; then packages+=("${mingw32[@]}"); else packages+=("${mingw64[@]}"); fi
+  # Only the toolchain of the Windows build the demo runs.
+  if [ "$runs_32bit" = 1 ]; then packages+=("${mingw32[@]}"); else packages+=("${mingw64[@]}"); fi
 else
   packages+=("${mingw32[@]}" "${mingw64[@]}" clang libclang-rt-14-dev nsis osslsigncode msitools wixl poppler-utils)
+fi
+# wine32 comes in the same download as the rest: one package list update
+# and one installation.
+if [ "$runs_32bit" = 1 ]; then
+  packages+=(wine32:i386)
+  dpkg --print-foreign-architectures | grep -qx i386 || sudo_ dpkg --add-architecture i386
 fi
 
 missing=()
@@ -55,14 +63,7 @@ if [ "${#missing[@]}" -gt 0 ]; then
 fi
 
 wine32_installed() { dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; }
-if kernel_runs_32bit; then
-  if ! wine32_installed; then
-    echo "[deps] installing wine32"
-    dpkg --print-foreign-architectures | grep -qx i386 || sudo_ dpkg --add-architecture i386
-    sudo_ apt-get update -qq
-    sudo_ env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq wine32:i386 >/dev/null
-  fi
-else
+if [ "$runs_32bit" = 0 ]; then
   echo "[deps] this kernel does not run 32-bit programs: Windows tests use the 64-bit build"
   if wine32_installed; then
     echo "[deps] removing wine32, whose loader cannot start here"
