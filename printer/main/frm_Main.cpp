@@ -50,11 +50,11 @@ constexpr Rgb kShadowColor{82, 82, 82};
 constexpr wchar_t kFontFace[] = L"微软雅黑";
 // Posted by the first show: the printers are listed right after it.
 constexpr UINT kListPrinters = WM_APP + 20;
-// Posted by the first show, after the message that reads the request.
-constexpr UINT kCreateControls = WM_APP + 22;
 // Posted by the first show for its handler, which runs from the message loop
 // so that the window answers while the request's DLLs load.
 constexpr UINT kFirstShown = WM_APP + 21;
+// Posted by the first show, after the message that reads the request.
+constexpr UINT kCreateControls = WM_APP + 22;
 
 // The print choice is what any mode but these four opens.
 bool opensPrintChoice(const std::string& mode) {

@@ -11,7 +11,7 @@
 set -eu
 repo="$(cd "$(dirname "$0")/../.." && pwd)"
 [ "$(id -u)" = 0 ] || { echo "run as root: it builds a Debian system in a folder" >&2; exit 1; }
-if ss -ltn | grep -Eq '127\.0\.0\.1:631 |:18080 |:18443 '; then
+if ss -ltn | grep -Eq ':(631|18080|18443) '; then
     echo "CUPS or the test web server is running here; stop them first:" >&2
     echo "  bash tests/harness/stop-services.sh; pkill -x cupsd" >&2
     exit 1
